@@ -1,0 +1,234 @@
+#include "model/datafile.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "model/numbers.h"
+#include "model/slots.h"
+#include "platform/platform.h"
+
+namespace pet {
+
+namespace {
+
+// The 15 saved fields of one slot, in file order (growthStage before chaseMinutes).
+constexpr std::array<SlotInts State::*, 13> kSlotNumbers{
+    &State::growthPeriod, &State::posX,         &State::posY,        &State::dayScore,
+    &State::mouseLevel,   &State::stageMinutes, &State::mouseTravel, &State::species,
+    &State::zoom,         &State::speed,        &State::chaseMouse,  &State::growthStage,
+    &State::chaseMinutes};
+
+class Writer {
+ public:
+  void number(int16_t v) { line(printedNumber(v)); }
+  void line(std::string_view text) {
+    out_.append(text);
+    out_.append("\r\n");
+  }
+  std::string take() { return std::move(out_); }
+
+ private:
+  std::string out_;
+};
+
+// Splits the file into lines; CR LF, LF and CR all end a line.
+std::vector<std::string_view> splitLines(std::string_view bytes) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\r' || bytes[i] == '\n') {
+      lines.push_back(bytes.substr(start, i - start));
+      if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+      start = i + 1;
+    }
+  }
+  if (start < bytes.size()) lines.push_back(bytes.substr(start));
+  return lines;
+}
+
+// Reads values in layout order; a value it cannot read becomes the start value
+// and marks the file as damaged.
+class Reader {
+ public:
+  explicit Reader(std::string_view bytes) : lines_(splitLines(bytes)) {}
+
+  int16_t number() {
+    if (next_ >= lines_.size()) {
+      problem_ = true;
+      return 0;
+    }
+    std::string_view t = lines_[next_++];
+    while (!t.empty() && (t.front() == ' ' || t.front() == '\t')) t.remove_prefix(1);
+    while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.remove_suffix(1);
+    bool negative = !t.empty() && t.front() == '-';
+    if (negative) t.remove_prefix(1);
+    if (t.empty() || t.size() > 18 ||
+        !std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      problem_ = true;
+      return 0;
+    }
+    int64_t v = 0;
+    for (char c : t) v = v * 10 + (c - '0');
+    if (negative) v = -v;
+    if (v < kInt16Min || v > kInt16Max) problem_ = true;
+    return clamp16(v);
+  }
+  std::string text() {
+    if (next_ >= lines_.size()) {
+      problem_ = true;
+      return {};
+    }
+    return std::string(lines_[next_++]);
+  }
+  bool problem() const { return problem_; }
+
+ private:
+  std::vector<std::string_view> lines_;
+  size_t next_ = 0;
+  bool problem_ = false;
+};
+
+void readStatistics(Reader& r, State& s) {
+  s.evolutionCount = r.number();
+  for (auto& v : s.evolutionLog) v = r.number();
+  for (auto& v : s.speciesTally) v = r.number();
+}
+
+template <typename T>
+bool clampField(T& v, T lo, T hi) {
+  T c = std::clamp(v, lo, hi);
+  bool changed = c != v;
+  v = c;
+  return changed;
+}
+
+}  // namespace
+
+std::string formatData(const State& s) {
+  Writer w;
+  w.line("VER110");
+  w.number(s.evolutionCount);
+  for (auto v : s.evolutionLog) w.number(v);
+  for (auto v : s.speciesTally) w.number(v);
+  w.number(s.petCount);
+  for (int slot = 1; slot <= kMaxPets; ++slot) {
+    for (auto field : kSlotNumbers) w.number((s.*field)[slot]);
+    w.line(s.createdOn[slot]);
+    w.number(s.criterionMode[slot]);
+  }
+  return w.take();
+}
+
+void DataStore::probeDataVersion(State& s) {
+  auto bytes = platform_.readFile(kDataFileName);
+  std::string_view first;
+  if (bytes) {
+    auto lines = splitLines(*bytes);
+    if (!lines.empty()) first = lines.front();
+  }
+  s.fileVersion = std::string(first);
+  if (s.fileVersion.compare(0, 3, "VER") != 0) s.fileVersion = "VER100";
+}
+
+void DataStore::loadLegacyData(State& s) {
+  auto bytes = platform_.readFile(kDataFileName);
+  Reader r(bytes ? *bytes : std::string_view{});
+  readStatistics(r, s);
+  for (int slot = 1; slot <= 5; ++slot) {
+    for (auto field : kSlotNumbers) (s.*field)[slot] = r.number();
+    s.createdOn[slot] = platform_.shortDate();
+  }
+  s.petCount = 5;
+  afterLoad(s, r.problem(), bytes);
+}
+
+void DataStore::loadData(State& s) {
+  auto bytes = platform_.readFile(kDataFileName);
+  Reader r(bytes ? *bytes : std::string_view{});
+  s.fileVersion = r.text();
+  readStatistics(r, s);
+  s.petCount = r.number();
+  for (int slot = 1; slot <= kMaxPets; ++slot) {
+    for (auto field : kSlotNumbers) (s.*field)[slot] = r.number();
+    s.createdOn[slot] = r.text();
+    s.criterionMode[slot] = r.number();
+  }
+  afterLoad(s, r.problem(), bytes);
+}
+
+void DataStore::afterLoad(State& s, bool problems, const std::optional<std::string>& bytes) {
+  bool changed = sanitizeState(s);
+  if (!bytes) {
+    // Listed but unreadable: there is nothing to keep aside, so never overwrite it.
+    platform_.reportProblem(
+        "The data file zpdata.mrdt could not be read; it will not be overwritten.");
+    savesBlocked_ = true;
+    return;
+  }
+  if ((!problems && !changed) || bytes->empty()) return;
+  LocalTime t = platform_.now();
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", t.year, t.month, t.day, t.hour,
+                t.minute, t.second);
+  std::string name = std::string(kDataFileName) + ".damaged-" + stamp;
+  auto files = platform_.listFiles();
+  for (int n = 2; std::find(files.begin(), files.end(), name) != files.end(); ++n)
+    name = std::string(kDataFileName) + ".damaged-" + stamp + "-" + std::to_string(n);
+  if (platform_.writeFileAtomic(name, *bytes)) {
+    keptAs_ = name;
+    platform_.reportProblem("The data file zpdata.mrdt was damaged; its old contents are kept as " +
+                            name + ".");
+  } else {
+    savesBlocked_ = true;
+    platform_.reportProblem(
+        "The data file zpdata.mrdt was damaged and could not be kept aside; it will not be "
+        "overwritten.");
+  }
+}
+
+bool DataStore::saveData(const State& s) {
+  if (savesBlocked_) return false;
+  if (platform_.writeFileAtomic(kDataFileName, formatData(s))) return true;
+  platform_.reportProblem("The data file zpdata.mrdt could not be written; the old file is kept.");
+  return false;
+}
+
+bool sanitizeState(State& s) {
+  bool changed = false;
+  changed |= clampField<int16_t>(s.evolutionCount, 0, kInt16Max);
+  for (auto& v : s.evolutionLog) changed |= clampField<int16_t>(v, 0, kInt16Max);
+  for (auto& v : s.speciesTally) changed |= clampField<int16_t>(v, 0, kInt16Max);
+  changed |= clampField<int16_t>(s.petCount, 0, kMaxPets);
+
+  // A pet stored above the pet count would be invisible yet written back for
+  // ever: take every slot in, and let compaction close the gaps.
+  bool strays = false;
+  for (int slot = s.petCount + 1; slot <= kMaxPets; ++slot) strays |= s.inUse(slot);
+  if (strays) s.petCount = kMaxPets;
+
+  for (int slot = 1; slot <= s.petCount; ++slot) {
+    // Out-of-range periods keep the slot in use (the in-use test is "not 0"),
+    // so no pet is lost by the repair.
+    if (s.growthPeriod[slot] < 0) {
+      s.growthPeriod[slot] = 1;
+      changed = true;
+    }
+    changed |= clampField<int16_t>(s.growthPeriod[slot], 0, 4);
+    if (!s.inUse(slot)) continue;
+    changed |= clampField<int16_t>(s.species[slot], 0, 53);
+    changed |= clampField<int16_t>(s.dayScore[slot], -3, 3);
+    changed |= clampField<int16_t>(s.mouseLevel[slot], 0, 5);
+    changed |= clampField<int16_t>(s.growthStage[slot], 0, 5);
+    changed |= clampField<int16_t>(s.speed[slot], 1, 30);
+    changed |= clampField<int16_t>(s.zoom[slot], 1, kInt16Max);
+    changed |= clampField<int16_t>(s.chaseMouse[slot], 0, 1);
+    changed |= clampField<int16_t>(s.criterionMode[slot], 0, 1);
+  }
+  if (changed || strays) compactSlots(s);
+  return changed || strays;
+}
+
+}  // namespace pet

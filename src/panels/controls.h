@@ -1,0 +1,80 @@
+#pragma once
+// The controls of the window as data: every platform builds its controls from
+// this table and nothing else.
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace pet {
+
+enum class ControlId : uint8_t {
+  Picture1,
+  Picture2,
+  Picture3,
+  Picture4,
+  Command1,
+  Command2,
+  Command3,
+  Command4,
+  Command5,
+  Command6,
+  Command7,
+  Command8,
+  Command9,
+  Command10,
+  Command11,
+  Label1,
+  Label2,
+  Label3,
+  Label4,
+  HScroll1,
+  HScroll2,
+  VScroll1,
+  List1,
+  ZPjoho0,
+  ZPjoho1,
+  ZPjoho2,
+  ZPjoho3,
+  ZPjoho4,
+  ZPjoho5,
+  ZPjoho6,
+  ZPjoho7,
+  ZPjoho8,
+  ZPjoho9,
+  File1,
+  Count
+};
+inline constexpr int kControlCount = static_cast<int>(ControlId::Count);
+
+enum class ControlKind : uint8_t {
+  Panel,
+  Picture,
+  Button,
+  Label,
+  HScroll,
+  VScroll,
+  List,
+  FileList
+};
+
+struct ControlSpec {
+  ControlId id;
+  std::string_view name;  // as the program's event handlers spell it, e.g. "ZPjoho(8)"
+  ControlKind kind;
+  ControlId parent;                  // ControlId::Count: the window itself
+  int32_t left, top, width, height;  // twips, relative to the parent's inner area
+  std::string_view caption;          // UTF-8, at creation
+  bool visibleAtStart;
+  int16_t fontTenths;  // font size in tenths of a point (0: the container's)
+  bool bordered;       // thin flat border (panels, the splash, ZPjoho(8))
+};
+
+extern const std::array<ControlSpec, kControlCount> kControls;
+
+inline const ControlSpec& control(ControlId id) {
+  return kControls[static_cast<size_t>(id)];
+}
+// The control named `name`, or ControlId::Count.
+ControlId controlByName(std::string_view name);
+
+}  // namespace pet

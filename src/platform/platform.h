@@ -1,0 +1,107 @@
+#pragma once
+// The seam between the portable core and a platform. The core asks the
+// platform for everything outside itself (clock, cursor, random numbers,
+// files, controls, text, the screen) through this interface and nothing else;
+// the platform calls the core's Form2 entry points for events.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/point.h"
+#include "panels/controls.h"
+#include "render/image.h"
+
+namespace pet {
+
+// A local calendar date and time of day, as the user's clock shows it.
+struct LocalTime {
+  int year = 2000;      // e.g. 2026
+  int month = 1;        // 1..12
+  int day = 1;          // 1..31
+  int hour = 0;         // 0..23
+  int minute = 0;       // 0..59
+  int second = 0;       // 0..59
+  int millisecond = 0;  // 0..999
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // ---- Window (the full-screen overlay), called once by Form_Load in this order.
+  // Screen size of the primary screen in twips (15 twips to a pixel).
+  virtual int32_t screenWidthTwips() const = 0;
+  virtual int32_t screenHeightTwips() const = 0;
+  // Key presses reach the window before any child control with the focus.
+  virtual void setKeyPreview(bool on) = 0;
+  // Window background colour, 0x00RRGGBB; pixels of this colour in the overlay are see-through.
+  virtual void setBackgroundColour(uint32_t rgb) = 0;
+  // Window place and size in twips, screen coordinates.
+  virtual void placeWindow(int32_t leftTwips, int32_t topTwips, int32_t widthTwips,
+                           int32_t heightTwips) = 0;
+  // Colour key 0x00RRGGBB: pixels of it are invisible and let the mouse through.
+  virtual void setColourKey(uint32_t rgb) = 0;
+  // Above all other windows, and shown.
+  virtual void makeTopmostAndShow() = 0;
+
+  // ---- Cursor: position on the screen in pixels, (0, 0) top left of the primary screen.
+  virtual Point32 cursorPos() = 0;
+
+  // ---- Clock.
+  virtual LocalTime now() = 0;
+  // Today's date as the platform's short date text, e.g. "2026/12/10".
+  virtual std::string shortDate() = 0;
+
+  // ---- Random numbers: uniform in [0, 1). The core seeds once with the
+  // seconds since midnight (a real number).
+  virtual void seedRandom(double secondsSinceMidnight) = 0;
+  virtual double random() = 0;
+
+  // ---- Files, by name relative to the working directory.
+  // Names of the ordinary files (no hidden files, no folders), in the platform's order.
+  virtual std::vector<std::string> listFiles() = 0;
+  // The whole file as bytes, or nothing when it cannot be read.
+  virtual std::optional<std::string> readFile(const std::string& name) = 0;
+  // Replaces the file with `bytes` so that it is either wholly old or wholly
+  // new, whatever happens mid-write (temporary file, flush to disk, rename).
+  // Returns false, with the old file untouched, when the write fails.
+  virtual bool writeFileAtomic(const std::string& name, std::string_view bytes) = 0;
+  // A problem the user should be able to find out about (a failed save, a
+  // damaged data file kept aside). UTF-8, one line.
+  virtual void reportProblem(std::string_view text) = 0;
+
+  // ---- Controls, addressed by their ids; places and sizes in twips relative to
+  // the parent's inner area; texts UTF-8.
+  virtual void showControl(ControlId id, bool visible) = 0;
+  virtual void moveControl(ControlId id, int32_t leftTwips, int32_t topTwips) = 0;
+  virtual void setCaption(ControlId id, std::string_view text) = 0;
+  virtual void setEnabled(ControlId id, bool enabled) = 0;
+  // Scroll bars: range and value in the bar's own units. Setting a value that
+  // differs from the current one raises the bar's change event at once, before
+  // the call returns, as a user's change would.
+  virtual void setScrollRange(ControlId id, int16_t min, int16_t max) = 0;
+  virtual void setScrollValue(ControlId id, int16_t value) = 0;
+  virtual int16_t scrollValue(ControlId id) const = 0;
+  // List box lines.
+  virtual void listClear(ControlId id) = 0;
+  virtual void listAdd(ControlId id, std::string_view line) = 0;
+  // Gives the keyboard focus to the control.
+  virtual void setFocus(ControlId id) = 0;
+
+  // ---- Pixels.
+  // Prints `text` into `image` with its top-left corner at (x, y) image pixels,
+  // in the program's Mincho face at `points` (1/72 inch at 96 pixels an inch),
+  // colour 0x00RRGGBB, glyphs only (no background), never anti-aliased.
+  virtual void drawText(Image& image, int32_t x, int32_t y, double points, uint32_t rgb,
+                        std::string_view text) = 0;
+  // Shows the changed rectangles (image pixels) of the overlay image, whose
+  // size is the screen's in pixels; key-colour pixels are see-through.
+  virtual void presentOverlay(const Image& overlay, const std::vector<Rect>& changed) = 0;
+
+  // ---- Ends the process at once; nothing after this call may touch the state.
+  virtual void endProgram() = 0;
+};
+
+}  // namespace pet

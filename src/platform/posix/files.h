@@ -1,0 +1,17 @@
+#pragma once
+// File services of the Linux platforms, on a working directory.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pet::posix {
+
+// Ordinary files of `dir` (no folders, no names starting with a dot), sorted by name.
+std::vector<std::string> listFiles(const std::string& dir);
+std::optional<std::string> readFile(const std::string& dir, const std::string& name);
+// Writes "<name>.tmp", flushes it to disk, renames it over `name` and flushes
+// the folder, so that a crash leaves either the old or the new file.
+bool writeFileAtomic(const std::string& dir, const std::string& name, std::string_view bytes);
+
+}  // namespace pet::posix

@@ -1,0 +1,160 @@
+#include "shell/form2.h"
+
+#include "model/numbers.h"
+#include "model/slots.h"
+#include "shell/timetext.h"
+
+namespace pet {
+
+namespace {
+constexpr int kEscape = 27;
+constexpr int32_t kTwipsPerPixel = 15;
+}  // namespace
+
+Form2::Form2(Platform& platform) : p_(platform), data_(platform) {}
+
+void Form2::Form_Load() {
+  p_.setKeyPreview(true);
+  p_.setBackgroundColour(kKeyColour);
+  p_.placeWindow(0, 0, p_.screenWidthTwips(), p_.screenHeightTwips());
+  p_.setColourKey(kKeyColour);
+  p_.makeTopmostAndShow();
+}
+
+void Form2::Form_KeyDown(int keyCode, int /*shift*/) {
+  if (ended_) return;
+  if (keyCode == kEscape) endNow();  // at once: nothing is saved
+}
+
+void Form2::endNow() {
+  ended_ = true;
+  p_.endProgram();
+}
+
+void Form2::Timer1_Timer() {
+  if (ended_) return;
+  if (s_.owaru == 1) {
+    data_.saveData(s_);
+    endNow();
+    return;
+  }
+  switch (s_.runState) {
+    case 0:
+      startUp();
+      break;
+    case 1:
+      centre(ControlId::Picture2);
+      p_.showControl(ControlId::Picture2, true);
+      // The about picture sits inside the welcome panel, 24 and 152 pixels in.
+      p_.moveControl(ControlId::Picture3, centredLeft(ControlId::Picture2) + 24 * kTwipsPerPixel,
+                     centredTop(ControlId::Picture2) + 152 * kTwipsPerPixel);
+      p_.showControl(ControlId::Picture3, true);
+      s_.runState = 2;
+      break;
+    case 2:
+      break;  // waits for OK
+    case 3:
+      p_.showControl(ControlId::Picture3, false);
+      s_.forceFirstPet = 1;
+      s_.settei = 1;
+      s_.runState = 10;
+      break;
+    case 8:
+      loadBehindSplash();
+      break;
+    case 9:
+      splashWait();
+      break;
+    case 10:
+      runningTick();
+      break;
+    default:
+      break;
+  }
+}
+
+void Form2::startUp() {
+  LocalTime now = p_.now();
+  p_.seedRandom(secondsSinceMidnight(now));
+  s_.lastMinute = hhnnText(now);
+  s_.scratch = 0;
+  for (const auto& name : p_.listFiles())
+    if (name == kDataFileName) s_.scratch = 1;
+  s_.runState = s_.scratch == 1 ? 8 : 1;
+}
+
+void Form2::loadBehindSplash() {
+  data_.probeDataVersion(s_);
+  bool converted = true;
+  if (s_.fileVersion == "VER100") {
+    data_.loadLegacyData(s_);
+    compactSlots(s_);
+    // If the converted file could not be written, the old file must not be
+    // read as the new layout: go on with what the conversion loaded.
+    converted = data_.saveData(s_);
+  }
+  if (converted) data_.loadData(s_);
+  s_.lastMinute = timeOfDayText(p_.now());
+  s_.scratch = 0;
+  centre(ControlId::Picture3);
+  p_.showControl(ControlId::Picture3, true);
+  s_.runState = 9;
+}
+
+void Form2::splashWait() {
+  std::string now = timeOfDayText(p_.now());
+  if (now == s_.lastMinute) return;
+  s_.lastMinute = now;
+  bump(s_.scratch);
+  if (s_.scratch == 3) {
+    p_.showControl(ControlId::Picture3, false);
+    s_.runState = 10;
+  }
+}
+
+int32_t Form2::centredLeft(ControlId id) const {
+  return static_cast<int32_t>(roundHalfEven((p_.screenWidthTwips() - control(id).width) / 2.0));
+}
+int32_t Form2::centredTop(ControlId id) const {
+  return static_cast<int32_t>(roundHalfEven((p_.screenHeightTwips() - control(id).height) / 2.0));
+}
+void Form2::centre(ControlId id) {
+  p_.moveControl(id, centredLeft(id), centredTop(id));
+}
+
+void Form2::runningTick() {
+  updatePanels();
+  minuteStep();
+  frameStep();
+}
+
+void Form2::updatePanels() {}
+
+void Form2::minuteStep() {
+  LocalTime now = p_.now();
+  std::string hhnn = hhnnText(now);
+  if (hhnn == s_.lastMinute) return;
+  s_.lastMinute = hhnn;
+  data_.saveData(s_);
+}
+
+void Form2::frameStep() {}
+
+void Form2::Fpss_Timer() {
+  if (ended_) return;
+  bump(s_.fpsCount);
+  std::string now = timeOfDayText(p_.now());
+  if (now != s_.fpsSecond) {
+    s_.fpsSecond = now;
+    s_.frameRate = s_.fpsCount;
+    s_.fpsCount = 0;
+  }
+}
+
+void Form2::Command5_Click() {
+  if (ended_) return;
+  p_.showControl(ControlId::Picture2, false);
+  if (s_.runState == 2) s_.runState = 3;
+}
+
+}  // namespace pet

@@ -1,0 +1,51 @@
+#pragma once
+// The program window: owns every variable and routes each event to its handler.
+#include "model/datafile.h"
+#include "model/state.h"
+#include "platform/platform.h"
+
+namespace pet {
+
+class Form2 {
+ public:
+  explicit Form2(Platform& platform);
+
+  State& state() { return s_; }
+  const State& state() const { return s_; }
+  DataStore& dataStore() { return data_; }
+  Platform& platform() { return p_; }
+  // True once the program has ended (Escape or a served quit request); every
+  // entry point then does nothing.
+  bool ended() const { return ended_; }
+
+  void Form_Load();
+  void Form_KeyDown(int keyCode, int shift);
+  void Timer1_Timer();
+  void Fpss_Timer();
+  void Command5_Click();
+
+  // Requests from outside the window (a tray menu, signals): they write the
+  // public members as any outside writer would.
+  void requestQuit() { s_.owaru = 1; }
+  void requestPanel(int16_t request) { s_.settei = request; }
+
+ private:
+  void endNow();
+  void startUp();
+  void loadBehindSplash();
+  void splashWait();
+  void runningTick();
+  void updatePanels();
+  void minuteStep();
+  void frameStep();
+  void centre(ControlId id);
+  int32_t centredLeft(ControlId id) const;
+  int32_t centredTop(ControlId id) const;
+
+  Platform& p_;
+  State s_;
+  DataStore data_;
+  bool ended_ = false;
+};
+
+}  // namespace pet

@@ -1,0 +1,130 @@
+#include "replay.h"
+
+#include <charconv>
+#include <istream>
+#include <ostream>
+#include <sstream>
+
+#include "model/state_json.h"
+
+namespace pet {
+
+namespace {
+template <typename T>
+bool parse(const std::string& text, T& v) {
+  auto [p, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  return ec == std::errc{} && p == text.data() + text.size();
+}
+template <typename T>
+bool parseIn(const std::string& text, T& v, T lo, T hi) {
+  return parse(text, v) && v >= lo && v <= hi;
+}
+}  // namespace
+
+Replay::Replay(const std::string& workDir) : platform_(workDir), form_(platform_) {
+  platform_.setClock(HeadlessPlatform::localMs(2026, 1, 1, 9, 0, 0));
+
+  add("at", 2, 2, [this](const Args& a) {
+    int y, mo, d, h, mi, s;
+    if (a[0].size() != 10 || a[1].size() != 8 || a[0][4] != '-' || a[0][7] != '-' ||
+        a[1][2] != ':' || a[1][5] != ':')
+      return false;
+    if (!parseIn(a[0].substr(0, 4), y, 1601, 9999) || !parseIn(a[0].substr(5, 2), mo, 1, 12) ||
+        !parseIn(a[0].substr(8, 2), d, 1, 31) || !parseIn(a[1].substr(0, 2), h, 0, 23) ||
+        !parseIn(a[1].substr(3, 2), mi, 0, 59) || !parseIn(a[1].substr(6, 2), s, 0, 59))
+      return false;
+    platform_.setClock(HeadlessPlatform::localMs(y, mo, d, h, mi, s));
+    return true;
+  });
+  add("wait", 1, 1, [this](const Args& a) {
+    double s;
+    if (!parse(a[0], s) || s < 0) return false;
+    platform_.advance(static_cast<int64_t>(s * 1000 + 0.5));
+    return true;
+  });
+  add("ticks", 1, 2, [this](const Args& a) {
+    long n, ms = 16;
+    if (!parseIn(a[0], n, 0L, 100000000L) || (a.size() > 1 && !parseIn(a[1], ms, 0L, 86400000L)))
+      return false;
+    load();
+    for (long i = 0; i < n && !form_.ended(); ++i) {
+      platform_.advance(ms);
+      form_.Fpss_Timer();
+      form_.Timer1_Timer();
+    }
+    return true;
+  });
+  add("screen", 2, 2, [this](const Args& a) {
+    int w, h;
+    if (loaded_ || !parseIn(a[0], w, 1, 2184) || !parseIn(a[1], h, 1, 2184)) return false;
+    platform_.setScreenPixels(w, h);
+    return true;
+  });
+  add("seed", 1, 1, [this](const Args& a) {
+    uint64_t n;
+    if (!parse(a[0], n)) return false;
+    platform_.setSeed(n);
+    return true;
+  });
+  add("key", 1, 1, [this](const Args& a) {
+    int code;
+    if (!parseIn(a[0], code, 0, 255)) return false;
+    load();
+    form_.Form_KeyDown(code, 0);
+    return true;
+  });
+  add("request", 1, 1, [this](const Args& a) {
+    int16_t n;
+    if (!parse(a[0], n)) return false;
+    form_.requestPanel(n);
+    return true;
+  });
+  add("quit", 0, 0, [this](const Args&) {
+    form_.requestQuit();
+    return true;
+  });
+  add("dump", 0, 0, [this](const Args&) {
+    std::string json = stateJson(form_.state());
+    json.insert(json.size() - 1, std::string(",\"ended\":") + (form_.ended() ? "true" : "false"));
+    *out_ << json << std::endl;  // flushed at once: a driver may wait for it
+    return true;
+  });
+}
+
+void Replay::add(const std::string& name, size_t minArgs, size_t maxArgs,
+                 std::function<bool(const Args&)> run) {
+  commands_[name] = Command{minArgs, maxArgs, std::move(run)};
+}
+
+void Replay::load() {
+  if (loaded_) return;
+  loaded_ = true;
+  form_.Form_Load();
+}
+
+int Replay::run(std::istream& script, std::ostream& out, std::ostream& err) {
+  out_ = &out;
+  std::string line;
+  for (int lineNo = 1; std::getline(script, line); ++lineNo) {
+    if (auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
+    std::istringstream words(line);
+    std::string name;
+    if (!(words >> name)) continue;
+    Args args;
+    for (std::string w; words >> w;) args.push_back(w);
+    auto it = commands_.find(name);
+    if (it == commands_.end()) {
+      err << "line " << lineNo << ": unknown command '" << name << "'\n";
+      return 2;
+    }
+    const Command& c = it->second;
+    if (args.size() < c.minArgs || args.size() > c.maxArgs || !c.run(args)) {
+      err << "line " << lineNo << ": bad arguments for '" << name << "'\n";
+      return 2;
+    }
+    if (form_.ended()) return 0;
+  }
+  return 0;
+}
+
+}  // namespace pet
