@@ -1,0 +1,78 @@
+// Costs of the core on the headless platform.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+
+#include "model/datafile.h"
+#include "platform/headless/headless_platform.h"
+#include "shell/form2.h"
+
+namespace {
+
+using namespace pet;
+
+struct WorkDir {
+  std::string path;
+  WorkDir() {
+    std::string t = (std::filesystem::temp_directory_path() / "deskpet-bench-XXXXXX").string();
+    path = ::mkdtemp(t.data());
+  }
+  ~WorkDir() { std::filesystem::remove_all(path); }
+};
+
+// 50 pets and 500 logged evolutions.
+void fillFull(State& s) {
+  s.evolutionCount = 700;
+  for (int i = 1; i <= 500; ++i) s.evolutionLog[i] = int16_t(1 + i % 53);
+  for (int k = 1; k <= 53; ++k) s.speciesTally[k] = int16_t(k * 3);
+  s.petCount = 50;
+  for (int i = 1; i <= 50; ++i) {
+    s.growthPeriod[i] = int16_t(1 + i % 4);
+    s.posX[i] = int16_t(i * 30);
+    s.posY[i] = int16_t(i * 15);
+    s.species[i] = int16_t(i % 54);
+    s.zoom[i] = 100;
+    s.speed[i] = 5;
+    s.createdOn[i] = "2026/12/10";
+  }
+}
+
+void BM_SaveAndLoadFullFile(benchmark::State& st) {
+  WorkDir dir;
+  HeadlessPlatform platform(dir.path);
+  DataStore store(platform);
+  State s;
+  fillFull(s);
+  for (auto _ : st) {
+    store.saveData(s);
+    State loaded;
+    store.loadData(loaded);
+    benchmark::DoNotOptimize(loaded.petCount);
+  }
+}
+BENCHMARK(BM_SaveAndLoadFullFile)->Unit(benchmark::kMicrosecond);
+
+// One running tick with no pets, between minute boundaries.
+void BM_RunningTickNoPets(benchmark::State& st) {
+  WorkDir dir;
+  HeadlessPlatform platform(dir.path);
+  platform.setClock(HeadlessPlatform::localMs(2026, 12, 10, 9, 30, 0));
+  Form2 form(platform);
+  form.Form_Load();
+  form.Command5_Click();
+  for (int i = 0; i < 5; ++i) form.Timer1_Timer();
+  form.Command5_Click();
+  for (int i = 0; i < 5; ++i) form.Timer1_Timer();
+  for (auto _ : st) {
+    platform.advance(0);  // stays within one minute: no save
+    form.Fpss_Timer();
+    form.Timer1_Timer();
+  }
+}
+BENCHMARK(BM_RunningTickNoPets);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,254 @@
+#include "model/datafile.h"
+
+#include <gtest/gtest.h>
+
+#include "support.h"
+
+namespace pet {
+namespace {
+
+using test::DataLines;
+using test::Program;
+
+int countLines(const std::string& bytes) {
+  int n = 0;
+  for (size_t i = 0; i + 1 < bytes.size(); ++i)
+    if (bytes[i] == '\r' && bytes[i + 1] == '\n') ++n;
+  return n;
+}
+
+TEST(DataFile, EmptyStateIsWrittenByteForByte) {
+  State s;
+  std::string bytes = formatData(s);
+  EXPECT_EQ(bytes, DataLines{}.bytes());
+  EXPECT_EQ(countLines(bytes), 1355);
+  EXPECT_EQ(bytes.substr(0, 13), "VER110\r\n 0 \r\n");
+}
+
+TEST(DataFile, RoundTripKeepsEverySavedValue) {
+  DataLines d;
+  d.evolutionCount = 3;
+  d.log[1] = 18;
+  d.log[2] = 48;
+  d.log[3] = 18;
+  d.tally[18] = 2;
+  d.tally[48] = 1;
+  d.petCount = 2;
+  d.slots[0] = test::pet(1, 100, 200);
+  d.slots[0].dayScore = -3;
+  d.slots[0].mouseLevel = 5;
+  d.slots[0].growthStage = 3;
+  d.slots[0].chaseMinutes = 12;
+  d.slots[0].stageMinutes = 2;
+  d.slots[1] = test::pet(4, -10, 1048, "2026/12/10");
+  d.slots[1].species = 42;
+  d.slots[1].criterionMode = 1;
+  Program p;
+  p.dir.write("zpdata.mrdt", d.bytes());
+  p.form.dataStore().loadData(p.s);
+  EXPECT_EQ(p.s.dayScore[1], -3);
+  EXPECT_EQ(p.s.growthStage[1], 3);
+  EXPECT_EQ(p.s.chaseMinutes[1], 12);
+  EXPECT_EQ(p.s.posX[2], -10);
+  EXPECT_EQ(p.s.createdOn[2], "2026/12/10");
+  EXPECT_EQ(formatData(p.s), d.bytes()) << "a file this layout describes is written back unchanged";
+  EXPECT_NE(formatData(p.s).find("\r\n-3 \r\n"), std::string::npos);
+  EXPECT_TRUE(p.platform.problems().empty());
+}
+
+TEST(DataFile, ReaderAcceptsBareNumbersAndOtherLineEndings) {
+  DataLines d;
+  d.petCount = 1;
+  d.slots[0] = test::pet(2, 7, 8);
+  for (std::string eol : {"\n", "\r"}) {
+    std::vector<std::string> lines = d.lines();
+    for (auto& l : lines)  // strip the spaces around numbers
+      if (!l.empty() && (l[0] == ' ' || l[0] == '-') && l.back() == ' ')
+        l = l.substr(l[0] == ' ' ? 1 : 0, l.size() - (l[0] == ' ' ? 2 : 1));
+    Program p;
+    p.dir.write("zpdata.mrdt", DataLines::join(lines, eol));
+    p.form.dataStore().loadData(p.s);
+    EXPECT_EQ(p.s.petCount, 1);
+    EXPECT_EQ(p.s.posX[1], 7);
+    EXPECT_EQ(p.s.createdOn[1], "2026/01/01");
+    EXPECT_TRUE(p.platform.problems().empty()) << int(eol[0]);
+  }
+}
+
+TEST(DataFile, VersionProbe) {
+  struct Case {
+    const char* firstLine;
+    const char* version;
+  };
+  for (auto c : std::vector<Case>{{"VER110", "VER110"},
+                                  {"VER120", "VER120"},
+                                  {"ver110", "VER100"},
+                                  {" 12 ", "VER100"},
+                                  {"", "VER100"}}) {
+    Program p;
+    p.dir.write("zpdata.mrdt", std::string(c.firstLine) + "\r\n 0 \r\n");
+    p.form.dataStore().probeDataVersion(p.s);
+    EXPECT_EQ(p.s.fileVersion, c.version) << c.firstLine;
+  }
+}
+
+TEST(DataFile, LegacyFileIsConvertedAtStartUp) {
+  DataLines legacy;
+  legacy.tag = "";
+  legacy.evolutionCount = 2;
+  legacy.log[1] = 5;
+  legacy.log[2] = 9;
+  legacy.tally[5] = 1;
+  legacy.tally[9] = 1;
+  legacy.slots[0] = test::pet(1, 10, 11);
+  legacy.slots[1] = test::pet(2, 20, 21);
+  legacy.slots[3] = test::pet(3, 40, 41);
+  legacy.slots[3].dayScore = -2;
+  ASSERT_EQ(legacy.lines().size(), 668u);
+
+  Program p;
+  p.dir.write("zpdata.mrdt", legacy.bytes());
+  p.load();
+  p.tick(2);  // state 0, then the load behind the splash
+  ASSERT_EQ(p.s.runState, 9);
+  EXPECT_EQ(p.s.fileVersion, "VER110");
+  EXPECT_EQ(p.s.petCount, 3);
+  EXPECT_EQ(p.s.posX[1], 10);
+  EXPECT_EQ(p.s.posX[2], 20);
+  EXPECT_EQ(p.s.posX[3], 40);
+  EXPECT_EQ(p.s.dayScore[3], -2);
+  EXPECT_EQ(p.s.createdOn[3], "2026/12/10");
+  EXPECT_EQ(p.s.criterionMode[3], 0);
+  EXPECT_EQ(p.s.growthPeriod[4], 0);
+  EXPECT_EQ(p.s.evolutionCount, 2);
+  EXPECT_EQ(p.s.speciesTally[9], 1);
+  std::string converted = p.dir.read("zpdata.mrdt");
+  EXPECT_EQ(countLines(converted), 1355);
+  EXPECT_EQ(converted, formatData(p.s));
+  EXPECT_TRUE(p.platform.problems().empty());
+}
+
+// Each kind of damage: the file is kept aside byte for byte before anything
+// overwrites it, what could be read is used, and the rules hold again.
+TEST(DataFile, DamagedFilesAreKeptAsideAndRepaired) {
+  DataLines good;
+  good.petCount = 2;
+  good.slots[0] = test::pet(1, 10, 20);
+  good.slots[1] = test::pet(2, 30, 40);
+
+  struct Case {
+    const char* what;
+    std::string bytes;
+    int petCount;
+  };
+  std::vector<std::string> lines = good.lines();
+  auto with = [&](size_t line, const std::string& text) {
+    auto l = lines;
+    l[line - 1] = text;
+    return DataLines::join(l);
+  };
+  std::string truncated = good.bytes().substr(0, good.bytes().size() / 2 + 3);
+  std::vector<Case> cases = {
+      {"ends early", truncated, 2},
+      {"a word where a number belongs", with(607, "abc"), 2},  // slot 1 posX
+      {"a number out of range", with(622, " 40000 "), 2},      // slot 2 posX
+      {"pet count beyond 50", with(605, " 60 "), 2},
+      {"species beyond 53", with(613, " 99 "), 2},  // slot 1 species
+      {"a stray pet above the count", with(605, " 1 "), 2},
+      {"a negative period", with(606, "-1 "), 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Program p;
+    p.dir.write("zpdata.mrdt", c.bytes);
+    p.load();
+    p.runUntilRunning();
+    ASSERT_EQ(p.s.runState, 10);
+    EXPECT_EQ(p.s.petCount, c.petCount);
+    EXPECT_EQ(p.s.posY[1], 20);
+    EXPECT_GE(p.s.species[1], 0);
+    EXPECT_LE(p.s.species[1], 53);
+    EXPECT_EQ(p.s.growthPeriod[1] != 0, true);
+    std::string kept = p.form.dataStore().keptDamagedAs();
+    ASSERT_EQ(kept.rfind("zpdata.mrdt.damaged-20261210-0930", 0), 0u) << kept;
+    EXPECT_EQ(p.dir.read(kept), c.bytes);
+    EXPECT_FALSE(p.platform.problems().empty());
+    // The first running tick saves a sound file again.
+    p.tick();
+    EXPECT_EQ(countLines(p.dir.read("zpdata.mrdt")), 1355);
+  }
+}
+
+TEST(DataFile, OutOfRuleValuesAreBroughtBack) {
+  DataLines d;
+  d.evolutionCount = -5;
+  d.log[3] = -1;
+  d.tally[7] = -2;
+  d.petCount = 1;
+  auto& x = d.slots[0];
+  x = test::pet(9, 5, 5);
+  x.species = 54;
+  x.dayScore = 7;
+  x.mouseLevel = -1;
+  x.growthStage = 8;
+  x.speed = 0;
+  x.zoom = -20;
+  x.chaseMouse = 2;
+  x.criterionMode = 5;
+  Program p;
+  p.dir.write("zpdata.mrdt", d.bytes());
+  p.form.dataStore().loadData(p.s);
+  const State& s = p.s;
+  EXPECT_EQ(s.evolutionCount, 0);
+  EXPECT_EQ(s.evolutionLog[3], 0);
+  EXPECT_EQ(s.speciesTally[7], 0);
+  EXPECT_EQ((std::vector<int>{s.growthPeriod[1], s.species[1], s.dayScore[1], s.mouseLevel[1],
+                              s.growthStage[1], s.speed[1], s.zoom[1], s.chaseMouse[1],
+                              s.criterionMode[1]}),
+            (std::vector<int>{4, 53, 3, 0, 5, 1, 1, 1, 1}));
+  EXPECT_FALSE(p.form.dataStore().keptDamagedAs().empty());
+}
+
+TEST(DataFile, AFailedSaveLeavesTheOldFileAndTheVariables) {
+  Program p;
+  DataLines d;
+  d.petCount = 1;
+  d.slots[0] = test::pet(1, 10, 20);
+  p.dir.write("zpdata.mrdt", d.bytes());
+  p.form.dataStore().loadData(p.s);
+  p.s.posX[1] = 500;
+  State before = p.s;
+
+  p.platform.setWritesFail(true);  // as a full disk would
+  EXPECT_FALSE(p.form.dataStore().saveData(p.s));
+  EXPECT_EQ(p.dir.read("zpdata.mrdt"), d.bytes());
+  EXPECT_EQ(p.s.posX[1], 500);
+  EXPECT_EQ(p.platform.problems().size(), 1u);
+
+  // A real failure: the temporary file cannot be created.
+  p.platform.setWritesFail(false);
+  std::filesystem::create_directory(p.dir.file("zpdata.mrdt.tmp"));
+  EXPECT_FALSE(p.form.dataStore().saveData(p.s));
+  EXPECT_EQ(p.dir.read("zpdata.mrdt"), d.bytes());
+  std::filesystem::remove(p.dir.file("zpdata.mrdt.tmp"));
+  EXPECT_TRUE(p.form.dataStore().saveData(p.s));
+  EXPECT_EQ(p.dir.read("zpdata.mrdt"), formatData(before));
+  EXPECT_EQ(p.dir.names(), std::vector<std::string>{"zpdata.mrdt"}) << "no temporary file is left";
+}
+
+TEST(DataFile, ADamagedFileThatCannotBeKeptAsideIsNeverOverwritten) {
+  Program p;
+  p.dir.write("zpdata.mrdt", "VER110\r\n 3 \r\n");
+  p.platform.setWritesFail(true);
+  p.load();
+  p.runUntilRunning();
+  p.platform.setWritesFail(false);
+  p.tick(10);
+  p.s.owaru = 1;
+  p.tick();
+  EXPECT_TRUE(p.form.ended());
+  EXPECT_EQ(p.dir.read("zpdata.mrdt"), "VER110\r\n 3 \r\n");
+}
+
+}  // namespace
+}  // namespace pet
