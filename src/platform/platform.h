@@ -100,6 +100,14 @@ class Platform {
   // size is the screen's in pixels; key-colour pixels are see-through.
   virtual void presentOverlay(const Image& overlay, const std::vector<Rect>& changed) = 0;
 
+  // Shows `image` as the contents of a picture control (the splash Picture3,
+  // the slot list Picture4), its top-left pixel at the control's inner
+  // top-left. Called again whenever the image changed; the platform may keep
+  // a reference until the next call.
+  virtual void showPicture(ControlId id, const Image& image) = 0;
+  // Window and tray icons, largest last; pixels 0xAARRGGBB (alpha used here only).
+  virtual void setIcons(const std::vector<const Image*>& icons) = 0;
+
   // ---- Ends the process at once; nothing after this call may touch the state.
   virtual void endProgram() = 0;
 };

@@ -1,8 +1,10 @@
 #include "shell/form2.h"
 
 #include "model/numbers.h"
+#include "input/mouse.h"
 #include "model/slots.h"
 #include "shell/timetext.h"
+#include "sim/life.h"
 
 namespace pet {
 
@@ -19,6 +21,7 @@ void Form2::Form_Load() {
   p_.placeWindow(0, 0, p_.screenWidthTwips(), p_.screenHeightTwips());
   p_.setColourKey(kKeyColour);
   p_.makeTopmostAndShow();
+  overlay_ = Overlay(p_.screenWidthTwips() / kTwipsPerPixel, p_.screenHeightTwips() / kTwipsPerPixel);
 }
 
 void Form2::Form_KeyDown(int keyCode, int /*shift*/) {
@@ -94,6 +97,7 @@ void Form2::loadBehindSplash() {
     converted = data_.saveData(s_);
   }
   if (converted) data_.loadData(s_);
+  resumeInterruptedEvolutions(s_);
   s_.lastMinute = timeOfDayText(p_.now());
   s_.scratch = 0;
   centre(ControlId::Picture3);
@@ -134,11 +138,15 @@ void Form2::minuteStep() {
   LocalTime now = p_.now();
   std::string hhnn = hhnnText(now);
   if (hhnn == s_.lastMinute) return;
+  minuteBookkeeping(s_, now.hour);
   s_.lastMinute = hhnn;
   data_.saveData(s_);
 }
 
-void Form2::frameStep() {}
+void Form2::frameStep() {
+  FrameContext ctx{p_, overlay_, timeOfDayText(p_.now())};
+  pet::frameStep(s_, ctx);
+}
 
 void Form2::Fpss_Timer() {
   if (ended_) return;
@@ -155,6 +163,28 @@ void Form2::Command5_Click() {
   if (ended_) return;
   p_.showControl(ControlId::Picture2, false);
   if (s_.runState == 2) s_.runState = 3;
+}
+
+}  // namespace pet
+
+namespace pet {
+
+void Form2::controlClicked(ControlId id) {
+  if (ended_) return;
+  if (id == ControlId::Command5) Command5_Click();
+}
+void Form2::scrollChanged(ControlId) {}
+void Form2::panelMouseDown(int, int32_t, int32_t) {}
+void Form2::panelDblClick() {}
+
+void Form2::Form_MouseDown(int button, int, int, int) {
+  if (!ended_) mouseDown(s_, button);
+}
+void Form2::Form_MouseMove(int, int, int, int) {
+  if (!ended_) mouseMove(s_);
+}
+void Form2::Form_MouseUp(int, int, int, int) {
+  if (!ended_) mouseUp(s_);
 }
 
 }  // namespace pet

@@ -3,6 +3,7 @@
 #include "model/datafile.h"
 #include "model/state.h"
 #include "platform/platform.h"
+#include "render/overlay.h"
 
 namespace pet {
 
@@ -23,6 +24,21 @@ class Form2 {
   void Timer1_Timer();
   void Fpss_Timer();
   void Command5_Click();
+  // Mouse events of the overlay itself (over pet pixels, or captured after a
+  // press); the coordinates are not used: the last tick's cursor sample is.
+  void Form_MouseDown(int button, int shift, int x, int y);
+  void Form_MouseMove(int button, int shift, int x, int y);
+  void Form_MouseUp(int button, int shift, int x, int y);
+
+  Overlay& overlay() { return overlay_; }
+
+  // Control events, as a platform delivers them: a button's click, a scroll
+  // bar's change (by the user or by the program), a press and a double-click
+  // on the slot list surface Picture4 (x, y in twips inside it).
+  void controlClicked(ControlId id);
+  void scrollChanged(ControlId id);
+  void panelMouseDown(int button, int32_t xTwips, int32_t yTwips);
+  void panelDblClick();
 
   // Requests from outside the window (a tray menu, signals): they write the
   // public members as any outside writer would.
@@ -45,6 +61,7 @@ class Form2 {
   Platform& p_;
   State s_;
   DataStore data_;
+  Overlay overlay_;
   bool ended_ = false;
 };
 

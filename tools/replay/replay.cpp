@@ -79,6 +79,27 @@ Replay::Replay(const std::string& workDir) : platform_(workDir), form_(platform_
     form_.requestPanel(n);
     return true;
   });
+  add("cursor", 2, 2, [this](const Args& a) {
+    int32_t x, y;
+    if (!parse(a[0], x) || !parse(a[1], y)) return false;
+    platform_.setCursor(x, y);
+    return true;
+  });
+  add("mouse", 1, 2, [this](const Args& a) {
+    int b = 0;
+    if (a[0] == "move" && a.size() == 1) {
+      form_.Form_MouseMove(0, 0, 0, 0);
+      return true;
+    }
+    if (a.size() != 2 || !(parse(a[1], b) && (b == 1 || b == 2 || b == 4))) return false;
+    if (a[0] == "down")
+      form_.Form_MouseDown(b, 0, 0, 0);
+    else if (a[0] == "up")
+      form_.Form_MouseUp(b, 0, 0, 0);
+    else
+      return false;
+    return true;
+  });
   add("quit", 0, 0, [this](const Args&) {
     form_.requestQuit();
     return true;

@@ -57,6 +57,7 @@ void HeadlessPlatform::seedRandom(double secondsSinceMidnight) {
 }
 
 double HeadlessPlatform::random() {
+  if (nextQueued_ < queued_.size()) return queued_[nextQueued_++];
   return static_cast<double>(rng_() >> 11) * 0x1.0p-53;
 }
 

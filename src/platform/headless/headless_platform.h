@@ -33,6 +33,8 @@ class HeadlessPlatform : public Platform {
   void setScreenPixels(int32_t w, int32_t h) { screenW_ = w, screenH_ = h; }
   void setCursor(int32_t x, int32_t y) { cursor_ = {x, y}; }
   void setSeed(uint64_t seed) { seedBase_ = seed; }
+  // Values that random() returns, in order, before the generator takes over again.
+  void queueRandom(std::vector<double> values) { queued_.insert(queued_.end(), values.begin(), values.end()); }
   // Makes every file write fail, as a full disk would.
   void setWritesFail(bool fail) { writesFail_ = fail; }
 
@@ -77,7 +79,10 @@ class HeadlessPlatform : public Platform {
   void drawText(Image& image, int32_t x, int32_t y, double points, uint32_t rgb,
                 std::string_view text) override;
   void presentOverlay(const Image& overlay, const std::vector<Rect>& changed) override;
+  void showPicture(ControlId id, const Image& image) override { pictures_[size_t(id)] = &image; }
+  void setIcons(const std::vector<const Image*>& icons) override { iconCount_ = icons.size(); }
   void endProgram() override { endCalled_ = true; }
+  const Image* picture(ControlId id) const { return pictures_[size_t(id)]; }
 
  private:
   ControlState& ctl(ControlId id) { return controls_[size_t(id)]; }
@@ -88,9 +93,13 @@ class HeadlessPlatform : public Platform {
   Point32 cursor_;
   uint64_t seedBase_ = 0;
   std::mt19937_64 rng_;
+  std::vector<double> queued_;
+  size_t nextQueued_ = 0;
   bool writesFail_ = false;
   bool endCalled_ = false;
   std::array<ControlState, kControlCount> controls_;
+  std::array<const Image*, kControlCount> pictures_{};
+  size_t iconCount_ = 0;
   std::vector<std::string> problems_;
   std::vector<std::string> windowCalls_;
   std::vector<Rect> lastPresented_;
