@@ -7,7 +7,9 @@
 
 #include "model/datafile.h"
 #include "platform/headless/headless_platform.h"
+#include "render/overlay.h"
 #include "shell/form2.h"
+#include "sim/life.h"
 
 namespace {
 
@@ -72,6 +74,41 @@ void BM_RunningTickNoPets(benchmark::State& st) {
   }
 }
 BENCHMARK(BM_RunningTickNoPets);
+
+// The frame step and the minute step with 50 pets, all stepping on every tick.
+struct FiftyPets {
+  WorkDir dir;
+  HeadlessPlatform platform{dir.path};
+  Overlay overlay{1920, 1080};
+  State s;
+  FiftyPets() {
+    platform.setClock(HeadlessPlatform::localMs(2026, 12, 10, 9, 30, 0));
+    platform.seedRandom(1);
+    fillFull(s);
+    s.frameRate = 1;  // every pet steps on every tick
+    for (int i = 1; i <= 50; ++i) s.chaseMouse[i] = int16_t(i % 2);
+  }
+};
+
+void BM_FrameStep50Pets(benchmark::State& st) {
+  FiftyPets f;
+  FrameContext ctx{f.platform, f.overlay, "09:30:00"};
+  int32_t x = 0;
+  for (auto _ : st) {
+    f.platform.setCursor(x = (x + 7) % 1920, 540);
+    frameStep(f.s, ctx);
+  }
+}
+BENCHMARK(BM_FrameStep50Pets);
+
+void BM_MinuteStep50Pets(benchmark::State& st) {
+  FiftyPets f;
+  for (auto _ : st) {
+    minuteBookkeeping(f.s, 9);
+    benchmark::DoNotOptimize(f.s.stageMinutes[1]);
+  }
+}
+BENCHMARK(BM_MinuteStep50Pets);
 
 }  // namespace
 

@@ -1,7 +1,7 @@
 #include "shell/form2.h"
 
-#include "model/numbers.h"
 #include "input/mouse.h"
+#include "model/numbers.h"
 #include "model/slots.h"
 #include "shell/timetext.h"
 #include "sim/life.h"
@@ -21,7 +21,8 @@ void Form2::Form_Load() {
   p_.placeWindow(0, 0, p_.screenWidthTwips(), p_.screenHeightTwips());
   p_.setColourKey(kKeyColour);
   p_.makeTopmostAndShow();
-  overlay_ = Overlay(p_.screenWidthTwips() / kTwipsPerPixel, p_.screenHeightTwips() / kTwipsPerPixel);
+  overlay_ =
+      Overlay(p_.screenWidthTwips() / kTwipsPerPixel, p_.screenHeightTwips() / kTwipsPerPixel);
 }
 
 void Form2::Form_KeyDown(int keyCode, int /*shift*/) {

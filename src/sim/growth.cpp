@@ -61,11 +61,16 @@ constexpr std::array<Special, 11> kSpecials{{{9, 48},
 
 int16_t minutesPerGrowthStep(int16_t growthPeriod) {
   switch (growthPeriod) {
-    case 1: return 1;
-    case 2: return 3;
-    case 3: return 6;
-    case 4: return 60;
-    default: return 0;
+    case 1:
+      return 1;
+    case 2:
+      return 3;
+    case 3:
+      return 6;
+    case 4:
+      return 60;
+    default:
+      return 0;
   }
 }
 
@@ -132,7 +137,8 @@ void evolutionPhaseWork(State& s, int slot) {
         s.evoZoom[slot] = 0;
       }
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -167,8 +173,8 @@ void resumeInterruptedEvolutions(State& s) {
     s.evoPhase[slot] = 1;
     // As right after the fifth growth step: criterion-mode pets regrow to the
     // stage-4 size; others to their size, at least the smallest the panel offers.
-    s.evoZoom[slot] = s.criterionMode[slot] == 1 ? kCriterionZoom[4]
-                                                 : std::max<int16_t>(s.zoom[slot], 100);
+    s.evoZoom[slot] =
+        s.criterionMode[slot] == 1 ? kCriterionZoom[4] : std::max<int16_t>(s.zoom[slot], 100);
   }
 }
 

@@ -57,10 +57,18 @@ void chooseStep(State& s, int slot, Platform& p) {
   int16_t& sx = s.stepX[slot];
   int16_t& sy = s.stepY[slot];
   switch (s.facing[slot]) {
-    case 0: sx = a, sy = b; break;
-    case 1: sx = int16_t(-b), sy = a; break;
-    case 2: sx = a, sy = int16_t(-b); break;
-    default: sx = b, sy = a; break;
+    case 0:
+      sx = a, sy = b;
+      break;
+    case 1:
+      sx = int16_t(-b), sy = a;
+      break;
+    case 2:
+      sx = a, sy = int16_t(-b);
+      break;
+    default:
+      sx = b, sy = a;
+      break;
   }
 }
 

@@ -34,7 +34,9 @@ class HeadlessPlatform : public Platform {
   void setCursor(int32_t x, int32_t y) { cursor_ = {x, y}; }
   void setSeed(uint64_t seed) { seedBase_ = seed; }
   // Values that random() returns, in order, before the generator takes over again.
-  void queueRandom(std::vector<double> values) { queued_.insert(queued_.end(), values.begin(), values.end()); }
+  void queueRandom(std::vector<double> values) {
+    queued_.insert(queued_.end(), values.begin(), values.end());
+  }
   // Makes every file write fail, as a full disk would.
   void setWritesFail(bool fail) { writesFail_ = fail; }
 
