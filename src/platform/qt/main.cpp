@@ -1,0 +1,212 @@
+// The Linux desktop program: one instance per working directory, a 16 ms
+// tick, a tray icon, and quit requests from signals and the session.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "platform/qt/qt_platform.h"
+#include "shell/form2.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kLockName = ".deskpet.lock";
+constexpr int kTickMs = 16;
+constexpr int kTrayCheckTicks = 120;  // about every two seconds
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int) {
+  const int saved = errno;
+  const char b = 1;
+  [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &b, 1);
+  errno = saved;
+}
+
+// Holds the working directory's lock for the whole run (the kernel lets go
+// when the process ends, however it ends). Returns false if another instance
+// holds it.
+bool lockWorkingDirectory() {
+  const int fd = ::open(kLockName, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    std::fprintf(stderr, "deskpet: cannot create %s (%s); going on without the lock\n", kLockName,
+                 std::strerror(errno));
+    return true;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+  ::close(fd);
+  return false;
+}
+
+bool haveDisplay() {
+  for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* s = std::getenv(v);
+    if (s && *s) return true;
+  }
+  const char* qpa = std::getenv("QT_QPA_PLATFORM");
+  return qpa && *qpa;
+}
+
+int refuseSecondInstance(int argc, char** argv) {
+  std::fprintf(stderr,
+               "deskpet: another deskpet is already running in this folder; this one ends "
+               "without touching its data.\n");
+  if (!haveDisplay()) return 1;
+  QApplication app(argc, argv);
+  QMessageBox box(QMessageBox::Information, QStringLiteral("もこぽん"),
+                  QStringLiteral("もこぽんは既に起動しています。"), QMessageBox::Ok);
+  box.setObjectName(QStringLiteral("deskpet-already-running"));
+  // Goes away by itself, so a second start from a script never hangs.
+  QTimer::singleShot(15000, &box, &QMessageBox::accept);
+  box.exec();
+  return 1;
+}
+
+struct Stats {
+  bool enabled = std::getenv("DESKPET_STATS") != nullptr;
+  Clock::time_point start = Clock::now();
+  long ticks = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!lockWorkingDirectory()) return refuseSecondInstance(argc, argv);
+
+  if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &sa, nullptr);
+  }
+
+  QApplication app(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  QApplication::setApplicationName(QStringLiteral("deskpet"));
+  QApplication::setApplicationDisplayName(QStringLiteral("もこぽん"));
+
+  pet::qt::QtPlatform platform;
+  pet::Form2 form(platform);
+  platform.attach(&form);
+
+  Stats stats;
+  platform.setOnEnd([&] {
+    if (!stats.enabled) return;
+    const double secs = std::chrono::duration<double>(Clock::now() - stats.start).count();
+    std::fprintf(stderr, "deskpet-stats ticks %ld seconds %.3f rate %.2f frameRate %d\n",
+                 stats.ticks, secs, secs > 0 ? double(stats.ticks) / secs : 0.0,
+                 int(form.state().frameRate));
+  });
+
+  // A quit request saves on the next tick. Before the data file is loaded
+  // (run states 0 and 8) a save would write empty slots over it, so the
+  // request waits until then.
+  bool quitPending = false;
+  auto applyQuit = [&] {
+    const int16_t rs = form.state().runState;
+    if (quitPending && rs != 0 && rs != 8) form.requestQuit();
+  };
+  auto requestQuit = [&] {
+    quitPending = true;
+    applyQuit();
+  };
+
+  if (signalPipe[0] >= 0) {
+    auto* n = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(n, &QSocketNotifier::activated, [&] {
+      char buf[64];
+      while (::read(signalPipe[0], buf, sizeof buf) > 0) {
+      }
+      requestQuit();
+    });
+  }
+#ifndef QT_NO_SESSIONMANAGER
+  QObject::connect(&app, &QGuiApplication::commitDataRequest,
+                   [&](QSessionManager&) { requestQuit(); });
+#endif
+  // The event loop is ending with no tick to come: save now.
+  QObject::connect(&app, &QCoreApplication::aboutToQuit, [&] {
+    requestQuit();
+    form.Timer1_Timer();
+  });
+
+  form.Form_Load();
+
+  // Tray icon, once a tray is there; until then a double-click on a pet
+  // opens the slot list.
+  std::unique_ptr<QSystemTrayIcon> tray;
+  QMenu menu;
+  QObject::connect(menu.addAction(QStringLiteral("一覧を開く")), &QAction::triggered,
+                   [&] { form.requestPanel(200); });
+  QObject::connect(menu.addAction(QStringLiteral("情報を表示")), &QAction::triggered,
+                   [&] { form.requestPanel(100); });
+  menu.addSeparator();
+  QObject::connect(menu.addAction(QStringLiteral("保存して終了")), &QAction::triggered,
+                   [&] { form.requestQuit(); });
+  int16_t shownCount = -1;
+  auto tooltip = [](int16_t count) { return QStringLiteral("もこぽん（%1匹）").arg(count); };
+  auto fallbackIcon = [] {
+    QPixmap pm(32, 32);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(QColor(255, 236, 200));
+    p.setPen(QColor(120, 90, 60));
+    p.drawEllipse(3, 3, 26, 26);
+    return QIcon(pm);
+  };
+  auto checkTray = [&] {
+    if (tray) {
+      if (!platform.icon().isNull() && tray->icon().cacheKey() != platform.icon().cacheKey())
+        tray->setIcon(platform.icon());
+      return;
+    }
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
+    tray = std::make_unique<QSystemTrayIcon>();
+    tray->setIcon(platform.icon().isNull() ? fallbackIcon() : platform.icon());
+    shownCount = form.state().petCount;
+    tray->setToolTip(tooltip(shownCount));
+    tray->setContextMenu(&menu);
+    QObject::connect(tray.get(), &QSystemTrayIcon::activated,
+                     [&](QSystemTrayIcon::ActivationReason r) {
+                       if (r == QSystemTrayIcon::Trigger) form.requestPanel(200);
+                     });
+    tray->show();
+    platform.setTrayShown(true);
+  };
+  checkTray();
+
+  QTimer timer;
+  timer.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    ++stats.ticks;
+    applyQuit();
+    form.Fpss_Timer();
+    form.Timer1_Timer();
+    if (stats.ticks % kTrayCheckTicks == 0) checkTray();
+    if (tray && form.state().petCount != shownCount) {
+      shownCount = form.state().petCount;
+      tray->setToolTip(tooltip(shownCount));
+    }
+  });
+  timer.start(kTickMs);
+  return app.exec();
+}

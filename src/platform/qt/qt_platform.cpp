@@ -1,0 +1,464 @@
+#include "platform/qt/qt_platform.h"
+
+#include <QCursor>
+#include <QDateTime>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QWindow>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/posix/files.h"
+#include "platform/qt/x11_window.h"
+#include "shell/form2.h"
+
+namespace pet::qt {
+
+namespace {
+
+constexpr int kTwips = 15;
+// The window's own face when a control names none: 9.75 pt, 13 pixels.
+constexpr int kDefaultFontTenths = 98;
+
+int px(int32_t twips) {
+  return int(std::lround(double(twips) / kTwips));
+}
+
+// Pixels high of a face of `tenths` tenths of a point at 96 pixels an inch.
+int fontPixels(double points) {
+  return std::max(1, int(std::lround(points * 96.0 / 72.0)));
+}
+
+QString text(std::string_view utf8) {
+  QString s = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+  s.remove(QLatin1Char('\r'));
+  return s;
+}
+
+bool isWindowLevel(ControlId id) {
+  return control(id).parent == ControlId::Count;
+}
+
+// The program's key code for a key: ASCII capitals and digits, the usual
+// codes for the others; 0 for keys the program has no code for.
+int keyCode(const QKeyEvent* e) {
+  const int k = e->key();
+  if (k >= Qt::Key_A && k <= Qt::Key_Z) return k;
+  if (k >= Qt::Key_0 && k <= Qt::Key_9) return k;
+  if (k >= Qt::Key_F1 && k <= Qt::Key_F12) return 112 + (k - Qt::Key_F1);
+  switch (k) {
+    case Qt::Key_Escape:
+      return 27;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return 13;
+    case Qt::Key_Space:
+      return 32;
+    case Qt::Key_Backspace:
+      return 8;
+    case Qt::Key_Tab:
+      return 9;
+    case Qt::Key_Shift:
+      return 16;
+    case Qt::Key_Control:
+      return 17;
+    case Qt::Key_Alt:
+      return 18;
+    case Qt::Key_PageUp:
+      return 33;
+    case Qt::Key_PageDown:
+      return 34;
+    case Qt::Key_End:
+      return 35;
+    case Qt::Key_Home:
+      return 36;
+    case Qt::Key_Left:
+      return 37;
+    case Qt::Key_Up:
+      return 38;
+    case Qt::Key_Right:
+      return 39;
+    case Qt::Key_Down:
+      return 40;
+    case Qt::Key_Insert:
+      return 45;
+    case Qt::Key_Delete:
+      return 46;
+    default:
+      return 0;
+  }
+}
+
+// Key presses of the window reach the program before any control: the
+// filter sits on the native window, ahead of Qt's delivery to the focus widget.
+class KeyPreview : public QObject {
+ public:
+  KeyPreview(QObject* parent, QtPlatform& platform, Form2*& form)
+      : QObject(parent), platform_(platform), form_(form) {}
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::KeyPress && form_ && platform_.keyPreview()) {
+      auto* k = static_cast<QKeyEvent*>(e);
+      if (int code = keyCode(k)) form_->Form_KeyDown(code, shiftMask(k->modifiers()));
+    }
+    return QObject::eventFilter(watched, e);
+  }
+
+ private:
+  QtPlatform& platform_;
+  Form2*& form_;
+};
+
+}  // namespace
+
+QFont QtPlatform::mincho(int pixels, bool antialiased) {
+  QFont f;
+  f.setFamilies({QStringLiteral("ＭＳ 明朝"), QStringLiteral("MS Mincho"),
+                 QStringLiteral("IPAMincho"), QStringLiteral("IPAexMincho")});
+  f.setStyleHint(QFont::Serif);
+  f.setPixelSize(pixels);
+  if (!antialiased) f.setStyleStrategy(QFont::NoAntialias);
+  return f;
+}
+
+QtPlatform::QtPlatform() : window_(new OverlayWindow) {
+  window_->setFont(mincho(fontPixels(kDefaultFontTenths / 10.0), true));
+  window_->setMouseHandler([this](OverlayWindow::MouseKind kind, int button, int shift,
+                                  QPoint pos) { onMouse(kind, button, shift, pos); });
+  createControls();
+}
+
+QtPlatform::~QtPlatform() {
+  delete window_;
+}
+
+void QtPlatform::attach(Form2* form) {
+  form_ = form;
+}
+
+QWidget* QtPlatform::container(ControlId parent) const {
+  if (parent == ControlId::Count) return window_;
+  return panels_[size_t(parent)]->client();
+}
+
+void QtPlatform::createControls() {
+  // Table order: parents before children, and later siblings above earlier ones.
+  for (const ControlSpec& c : kControls) {
+    QWidget* parent = container(c.parent);
+    QWidget* w = nullptr;
+    switch (c.kind) {
+      case ControlKind::Panel:
+      case ControlKind::Picture: {
+        auto* p = new PanelWidget(parent, c.kind == ControlKind::Panel, c.bordered);
+        p->resizeTo(px(c.width), px(c.height));
+        panels_[size_t(c.id)] = p;
+        w = p;
+        break;
+      }
+      case ControlKind::Button: {
+        auto* b = new QPushButton(text(c.caption), parent);
+        b->setAutoDefault(false);
+        const ControlId id = c.id;
+        QObject::connect(b, &QPushButton::clicked, [this, id] {
+          if (form_) form_->controlClicked(id);
+        });
+        w = b;
+        break;
+      }
+      case ControlKind::Label: {
+        auto* l = new QLabel(text(c.caption), parent);
+        l->setTextFormat(Qt::PlainText);
+        l->setWordWrap(true);
+        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        if (c.bordered) {
+          l->setFrameStyle(QFrame::Box | QFrame::Plain);
+          l->setLineWidth(1);
+        }
+        w = l;
+        break;
+      }
+      case ControlKind::HScroll:
+      case ControlKind::VScroll: {
+        auto* s =
+            new QScrollBar(c.kind == ControlKind::HScroll ? Qt::Horizontal : Qt::Vertical, parent);
+        s->setRange(0, 32767);
+        s->setSingleStep(1);
+        s->setPageStep(1);
+        const ControlId id = c.id;
+        // Fires for the user's changes and for setValue alike, before it returns.
+        QObject::connect(s, &QScrollBar::valueChanged, [this, id] {
+          if (form_) form_->scrollChanged(id);
+        });
+        w = s;
+        break;
+      }
+      case ControlKind::List:
+        w = new QListWidget(parent);
+        break;
+      case ControlKind::FileList:
+        continue;  // never shown: the files come from the working directory
+    }
+    if (c.kind != ControlKind::Panel && c.kind != ControlKind::Picture)
+      w->resize(px(c.width), px(c.height));
+    w->move(px(c.left), px(c.top));
+    if (c.fontTenths > 0) w->setFont(mincho(fontPixels(c.fontTenths / 10.0), true));
+    w->setVisible(c.visibleAtStart);
+    widgets_[size_t(c.id)] = w;
+  }
+  PictureSurface* list = panels_[size_t(ControlId::Picture4)]->client();
+  list->setPressHandler([this](int button, QPoint pos) {
+    if (form_) form_->panelMouseDown(button, pos.x() * kTwips, pos.y() * kTwips);
+  });
+  list->setDoubleClickHandler([this] {
+    if (form_) form_->panelDblClick();
+  });
+}
+
+int32_t QtPlatform::screenWidthTwips() const {
+  return QGuiApplication::primaryScreen()->geometry().width() * kTwips;
+}
+int32_t QtPlatform::screenHeightTwips() const {
+  return QGuiApplication::primaryScreen()->geometry().height() * kTwips;
+}
+
+void QtPlatform::placeWindow(int32_t l, int32_t t, int32_t w, int32_t h) {
+  window_->setGeometry(px(l), px(t), px(w), px(h));
+  mask_.reset(px(w), px(h));
+}
+
+void QtPlatform::makeTopmostAndShow() {
+  window_->winId();  // the native window, so its properties are set before it maps
+  keepOutOfTaskbar(window_);
+  applyShape();
+  window_->windowHandle()->installEventFilter(new KeyPreview(window_, *this, form_));
+  window_->show();
+}
+
+Point32 QtPlatform::cursorPos() {
+  const QPoint p = QCursor::pos();
+  return {p.x(), p.y()};
+}
+
+LocalTime QtPlatform::now() {
+  const QDateTime dt = QDateTime::currentDateTime();
+  const QDate d = dt.date();
+  const QTime t = dt.time();
+  return {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec()};
+}
+
+std::string QtPlatform::shortDate() {
+  return QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd")).toStdString();
+}
+
+void QtPlatform::seedRandom(double secondsSinceMidnight) {
+  rng_.seed(static_cast<uint64_t>(std::llround(secondsSinceMidnight * 1000.0)));
+}
+
+double QtPlatform::random() {
+  return static_cast<double>(rng_() >> 11) * 0x1.0p-53;
+}
+
+std::vector<std::string> QtPlatform::listFiles() {
+  return posix::listFiles(".");
+}
+std::optional<std::string> QtPlatform::readFile(const std::string& name) {
+  return posix::readFile(".", name);
+}
+bool QtPlatform::writeFileAtomic(const std::string& name, std::string_view bytes) {
+  return posix::writeFileAtomic(".", name, bytes);
+}
+void QtPlatform::reportProblem(std::string_view t) {
+  std::fprintf(stderr, "deskpet: %.*s\n", int(t.size()), t.data());
+}
+
+void QtPlatform::showControl(ControlId id, bool visible) {
+  QWidget* w = widget(id);
+  if (!w || w->isVisibleTo(w->parentWidget()) == visible) return;
+  w->setVisible(visible);
+  if (!isWindowLevel(id)) return;
+  // Painted before the shape uncovers it, so no key colour flashes up.
+  if (visible && window_->isVisible()) w->repaint();
+  applyShape();
+  updateFocusAcceptance();
+}
+
+void QtPlatform::moveControl(ControlId id, int32_t l, int32_t t) {
+  QWidget* w = widget(id);
+  if (!w || (w->x() == px(l) && w->y() == px(t))) return;
+  w->move(px(l), px(t));
+  if (!isWindowLevel(id) || !w->isVisible()) return;
+  w->repaint();
+  applyShape();
+}
+
+void QtPlatform::setCaption(ControlId id, std::string_view t) {
+  QWidget* w = widget(id);
+  if (auto* l = qobject_cast<QLabel*>(w))
+    l->setText(text(t));
+  else if (auto* b = qobject_cast<QPushButton*>(w))
+    b->setText(text(t));
+}
+
+void QtPlatform::setEnabled(ControlId id, bool enabled) {
+  if (QWidget* w = widget(id)) w->setEnabled(enabled);
+}
+
+void QtPlatform::setScrollRange(ControlId id, int16_t min, int16_t max) {
+  auto* s = qobject_cast<QScrollBar*>(widget(id));
+  if (!s) return;
+  // A range alone raises no change event.
+  const QSignalBlocker quiet(s);
+  s->setRange(min, max);
+}
+
+void QtPlatform::setScrollValue(ControlId id, int16_t value) {
+  if (auto* s = qobject_cast<QScrollBar*>(widget(id))) s->setValue(value);
+}
+
+int16_t QtPlatform::scrollValue(ControlId id) const {
+  auto* s = qobject_cast<QScrollBar*>(widget(id));
+  return s ? int16_t(s->value()) : 0;
+}
+
+void QtPlatform::listClear(ControlId id) {
+  if (auto* l = qobject_cast<QListWidget*>(widget(id))) l->clear();
+}
+
+void QtPlatform::listAdd(ControlId id, std::string_view line) {
+  if (auto* l = qobject_cast<QListWidget*>(widget(id))) l->addItem(text(line));
+}
+
+void QtPlatform::setFocus(ControlId id) {
+  QWidget* w = widget(id);
+  if (!w) return;
+  if (acceptsFocus_) window_->activateWindow();
+  w->setFocus(Qt::OtherFocusReason);
+}
+
+void QtPlatform::drawText(Image& image, int32_t x, int32_t y, double points, uint32_t rgb,
+                          std::string_view t) {
+  const int pixels = fontPixels(points);
+  auto font = textFonts_.find(pixels);
+  if (font == textFonts_.end()) font = textFonts_.emplace(pixels, mincho(pixels, false)).first;
+  const QString s = text(t);
+  QImage target(reinterpret_cast<uchar*>(image.data()), image.width(), image.height(),
+                qsizetype(image.width()) * 4, QImage::Format_RGB32);
+  const QFontMetrics fm(font->second);
+  QRect touched(x, y, fm.horizontalAdvance(s), fm.height());
+  touched |= fm.boundingRect(s).translated(x, y + fm.ascent());
+  {
+    QPainter p(&target);
+    p.setFont(font->second);
+    p.setPen(QColor::fromRgb(QRgb(rgb)));
+    p.drawText(QPoint(x, y + fm.ascent()), s);
+  }
+  // The painter wrote opaque alpha; the core compares 0x00RRGGBB values.
+  touched &= QRect(0, 0, image.width(), image.height());
+  for (int row = touched.top(); row <= touched.bottom(); ++row) {
+    uint32_t* p = image.row(row);
+    for (int col = touched.left(); col <= touched.right(); ++col) p[col] &= 0x00FFFFFFu;
+  }
+}
+
+void QtPlatform::presentOverlay(const Image& overlay, const std::vector<Rect>& changed) {
+  std::vector<Rect> rects = changed;
+  if (mask_.width() != overlay.width() || mask_.height() != overlay.height()) {
+    mask_.reset(overlay.width(), overlay.height());
+    rects.assign(1, Rect{0, 0, overlay.width(), overlay.height()});
+  }
+  window_->setPicture(&overlay);
+  bool reshaped = false;
+  QRegion dirty;
+  for (const Rect& r : rects) {
+    const Rect c = clipTo(r, overlay.width(), overlay.height());
+    if (c.empty()) continue;
+    reshaped |= mask_.update(overlay, c, key_);
+    dirty += QRect(c.left, c.top, c.right - c.left, c.bottom - c.top);
+  }
+  if (dirty.isEmpty()) return;
+  // New pixels first, then the shape that shows them.
+  window_->repaint(dirty);
+  if (reshaped) applyShape();
+}
+
+void QtPlatform::showPicture(ControlId id, const Image& image) {
+  if (PanelWidget* p = panels_[size_t(id)]) p->client()->setPicture(&image);
+}
+
+void QtPlatform::setIcons(const std::vector<const Image*>& icons) {
+  QIcon icon;
+  for (const Image* i : icons)
+    icon.addPixmap(
+        QPixmap::fromImage(QImage(reinterpret_cast<const uchar*>(i->data()), i->width(),
+                                  i->height(), qsizetype(i->width()) * 4, QImage::Format_ARGB32)
+                               .copy()));
+  icon_ = icon;
+  window_->setWindowIcon(icon_);
+}
+
+void QtPlatform::endProgram() {
+  if (onEnd_) onEnd_();
+  std::fflush(stdout);
+  std::fflush(stderr);
+  // At once: the data file is either saved already or must stay as it is.
+  std::_Exit(0);
+}
+
+std::vector<Rect> QtPlatform::visiblePanels() const {
+  std::vector<Rect> out;
+  for (const ControlSpec& c : kControls) {
+    QWidget* w = widget(c.id);
+    if (!isWindowLevel(c.id) || !w || !w->isVisibleTo(window_)) continue;
+    const QRect g = w->geometry();
+    out.push_back({g.left(), g.top(), g.left() + g.width(), g.top() + g.height()});
+  }
+  return out;
+}
+
+void QtPlatform::applyShape() {
+  if (!window_->testAttribute(Qt::WA_WState_Created)) return;
+  std::vector<BandRect> rects = mask_.bands(visiblePanels());
+  if (shapeSent_ && rects == sentShape_) return;
+  setShape(window_, rects);
+  sentShape_ = std::move(rects);
+  shapeSent_ = true;
+}
+
+void QtPlatform::updateFocusAcceptance() {
+  // The pets never take the keyboard from the user's work; a panel needs it
+  // for its buttons and for Escape.
+  bool any = false;
+  for (const ControlSpec& c : kControls)
+    if (isWindowLevel(c.id) && widget(c.id) && widget(c.id)->isVisibleTo(window_)) any = true;
+  if (any == acceptsFocus_ || !window_->windowHandle()) return;
+  acceptsFocus_ = any;
+  window_->windowHandle()->setFlag(Qt::WindowDoesNotAcceptFocus, !any);
+}
+
+void QtPlatform::onMouse(OverlayWindow::MouseKind kind, int button, int shift, QPoint pos) {
+  if (!form_) return;
+  const int x = pos.x() * kTwips, y = pos.y() * kTwips;
+  switch (kind) {
+    case OverlayWindow::MouseKind::Down:
+      form_->Form_MouseDown(button, shift, x, y);
+      break;
+    case OverlayWindow::MouseKind::Move:
+      form_->Form_MouseMove(button, shift, x, y);
+      break;
+    case OverlayWindow::MouseKind::Up:
+      form_->Form_MouseUp(button, shift, x, y);
+      break;
+    case OverlayWindow::MouseKind::DoubleClick:
+      // Without a tray icon, this is the way to the slot list.
+      if (!trayShown_ && button == 1) form_->requestPanel(200);
+      break;
+  }
+}
+
+}  // namespace pet::qt

@@ -1,0 +1,107 @@
+#pragma once
+// The Linux desktop platform: Qt 6 widgets on X11 (or any Qt platform without
+// the shape, e.g. offscreen). Files go to the process's working directory.
+#include <QFont>
+#include <QIcon>
+#include <array>
+#include <functional>
+#include <map>
+#include <random>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/qt/shape_mask.h"
+#include "platform/qt/widgets.h"
+
+class QWidget;
+
+namespace pet {
+class Form2;
+}
+
+namespace pet::qt {
+
+class QtPlatform : public Platform {
+ public:
+  QtPlatform();
+  ~QtPlatform() override;
+
+  // Events go to `form` from now on.
+  void attach(Form2* form);
+  OverlayWindow* window() const { return window_; }
+  const QIcon& icon() const { return icon_; }
+  // Whether a double-click on a pet opens the slot list (no tray icon shown).
+  void setTrayShown(bool shown) { trayShown_ = shown; }
+  // Called by endProgram just before the process ends.
+  void setOnEnd(std::function<void()> f) { onEnd_ = std::move(f); }
+  // The program's face at `pixels` high, optionally without anti-aliasing.
+  static QFont mincho(int pixels, bool antialiased);
+
+  // ---- Platform.
+  int32_t screenWidthTwips() const override;
+  int32_t screenHeightTwips() const override;
+  void setKeyPreview(bool on) override { keyPreview_ = on; }
+  void setBackgroundColour(uint32_t rgb) override { background_ = rgb; }
+  void placeWindow(int32_t leftTwips, int32_t topTwips, int32_t widthTwips,
+                   int32_t heightTwips) override;
+  void setColourKey(uint32_t rgb) override { key_ = rgb; }
+  void makeTopmostAndShow() override;
+  Point32 cursorPos() override;
+  LocalTime now() override;
+  std::string shortDate() override;
+  void seedRandom(double secondsSinceMidnight) override;
+  double random() override;
+  std::vector<std::string> listFiles() override;
+  std::optional<std::string> readFile(const std::string& name) override;
+  bool writeFileAtomic(const std::string& name, std::string_view bytes) override;
+  void reportProblem(std::string_view text) override;
+  void showControl(ControlId id, bool visible) override;
+  void moveControl(ControlId id, int32_t leftTwips, int32_t topTwips) override;
+  void setCaption(ControlId id, std::string_view text) override;
+  void setEnabled(ControlId id, bool enabled) override;
+  void setScrollRange(ControlId id, int16_t min, int16_t max) override;
+  void setScrollValue(ControlId id, int16_t value) override;
+  int16_t scrollValue(ControlId id) const override;
+  void listClear(ControlId id) override;
+  void listAdd(ControlId id, std::string_view line) override;
+  void setFocus(ControlId id) override;
+  void drawText(Image& image, int32_t x, int32_t y, double points, uint32_t rgb,
+                std::string_view text) override;
+  void presentOverlay(const Image& overlay, const std::vector<Rect>& changed) override;
+  void showPicture(ControlId id, const Image& image) override;
+  void setIcons(const std::vector<const Image*>& icons) override;
+  void endProgram() override;
+
+  // Key presses of the window and its controls, before the control sees them.
+  bool keyPreview() const { return keyPreview_; }
+
+ private:
+  void createControls();
+  QWidget* widget(ControlId id) const { return widgets_[size_t(id)]; }
+  QWidget* container(ControlId parent) const;
+  // Rebuilds the window shape from the pixels and the visible panels and
+  // sends it when it differs from the last one sent.
+  void applyShape();
+  std::vector<Rect> visiblePanels() const;
+  void updateFocusAcceptance();
+  void onMouse(OverlayWindow::MouseKind kind, int button, int shift, QPoint pos);
+
+  Form2* form_ = nullptr;
+  OverlayWindow* window_ = nullptr;
+  std::array<QWidget*, kControlCount> widgets_{};
+  std::array<PanelWidget*, kControlCount> panels_{};
+  ShapeMask mask_;
+  std::vector<BandRect> sentShape_;
+  bool shapeSent_ = false;
+  bool acceptsFocus_ = false;
+  bool keyPreview_ = false;
+  bool trayShown_ = false;
+  uint32_t background_ = kKeyColour;
+  uint32_t key_ = kKeyColour;
+  std::mt19937_64 rng_;
+  std::map<int, QFont> textFonts_;
+  QIcon icon_;
+  std::function<void()> onEnd_;
+};
+
+}  // namespace pet::qt

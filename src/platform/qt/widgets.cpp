@@ -1,0 +1,139 @@
+#include "platform/qt/widgets.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+
+namespace pet::qt {
+
+QImage wrap(const Image& image) {
+  return QImage(reinterpret_cast<const uchar*>(image.data()), image.width(), image.height(),
+                qsizetype(image.width()) * 4, QImage::Format_RGB32);
+}
+
+int buttonNumber(Qt::MouseButton b) {
+  switch (b) {
+    case Qt::LeftButton:
+      return 1;
+    case Qt::RightButton:
+      return 2;
+    case Qt::MiddleButton:
+      return 4;
+    default:
+      return 0;
+  }
+}
+
+int buttonMask(Qt::MouseButtons b) {
+  return (b & Qt::LeftButton ? 1 : 0) | (b & Qt::RightButton ? 2 : 0) |
+         (b & Qt::MiddleButton ? 4 : 0);
+}
+
+int shiftMask(Qt::KeyboardModifiers m) {
+  return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) |
+         (m & Qt::AltModifier ? 4 : 0);
+}
+
+OverlayWindow::OverlayWindow()
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint) {
+  setAttribute(Qt::WA_ShowWithoutActivating);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setAttribute(Qt::WA_NoSystemBackground);
+  setAttribute(Qt::WA_QuitOnClose, false);
+  setMouseTracking(true);
+  setFocusPolicy(Qt::NoFocus);
+  setWindowTitle(QStringLiteral("もこぽん"));
+}
+
+void OverlayWindow::setPicture(const Image* image) {
+  image_ = image;
+  wrapped_ = image ? wrap(*image) : QImage();
+}
+
+void OverlayWindow::paintEvent(QPaintEvent* e) {
+  QPainter p(this);
+  p.setCompositionMode(QPainter::CompositionMode_Source);
+  if (wrapped_.isNull()) {
+    p.fillRect(e->rect(), QColor(98, 164, 172));
+    return;
+  }
+  for (const QRect& r : e->region()) p.drawImage(r.topLeft(), wrapped_, r);
+}
+
+void OverlayWindow::send(MouseKind kind, QMouseEvent* e, int button) {
+  if (mouse_) mouse_(kind, button, shiftMask(e->modifiers()), e->position().toPoint());
+}
+void OverlayWindow::mousePressEvent(QMouseEvent* e) {
+  send(MouseKind::Down, e, buttonNumber(e->button()));
+}
+void OverlayWindow::mouseMoveEvent(QMouseEvent* e) {
+  send(MouseKind::Move, e, buttonMask(e->buttons()));
+}
+void OverlayWindow::mouseReleaseEvent(QMouseEvent* e) {
+  send(MouseKind::Up, e, buttonNumber(e->button()));
+}
+void OverlayWindow::mouseDoubleClickEvent(QMouseEvent* e) {
+  send(MouseKind::DoubleClick, e, buttonNumber(e->button()));
+}
+
+PanelWidget::PanelWidget(QWidget* parent, bool filled, bool bordered)
+    : QWidget(parent),
+      filled_(filled),
+      border_(bordered ? 1 : 0),
+      client_(new PictureSurface(this)) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void PanelWidget::mousePressEvent(QMouseEvent* e) {
+  e->accept();
+}
+void PanelWidget::mouseReleaseEvent(QMouseEvent* e) {
+  e->accept();
+}
+void PanelWidget::mouseDoubleClickEvent(QMouseEvent* e) {
+  e->accept();
+}
+void PanelWidget::mouseMoveEvent(QMouseEvent* e) {
+  e->accept();
+}
+
+void PanelWidget::resizeTo(int w, int h) {
+  resize(w, h);
+  client_->setGeometry(border_, border_, std::max(0, w - 2 * border_),
+                       std::max(0, h - 2 * border_));
+}
+
+void PanelWidget::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), filled_ ? QColor(192, 255, 192) : palette().color(QPalette::Button));
+  if (border_) {
+    p.setPen(Qt::black);
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+  }
+}
+
+PictureSurface::PictureSurface(QWidget* parent) : QWidget(parent) {}
+
+void PictureSurface::setPicture(const Image* image) {
+  image_ = image;
+  update();
+}
+
+void PictureSurface::paintEvent(QPaintEvent* e) {
+  if (!image_) return;
+  QPainter p(this);
+  QImage img = wrap(*image_);
+  for (const QRect& r : e->region()) p.drawImage(r.topLeft(), img, r);
+}
+
+void PictureSurface::mousePressEvent(QMouseEvent* e) {
+  if (!press_) return e->ignore();
+  press_(buttonNumber(e->button()), e->position().toPoint());
+}
+void PictureSurface::mouseDoubleClickEvent(QMouseEvent* e) {
+  if (!dbl_) return e->ignore();
+  dbl_();
+}
+
+}  // namespace pet::qt

@@ -1,0 +1,93 @@
+#pragma once
+// The widgets of the window: the full-screen overlay that shows the core's
+// image, and the panel frames and picture surfaces of the control table.
+#include <QImage>
+#include <QWidget>
+#include <functional>
+
+#include "render/image.h"
+
+namespace pet::qt {
+
+// Wraps the core's pixels without copying them; 0x00RRGGBB reads as RGB32.
+QImage wrap(const Image& image);
+
+// The overlay: a frameless, topmost window painted straight from the core's
+// overlay image. Mouse events arrive only over the window's shape.
+class OverlayWindow : public QWidget {
+ public:
+  enum class MouseKind { Down, Move, Up, DoubleClick };
+  using MouseHandler = std::function<void(MouseKind, int button, int shift, QPoint pos)>;
+
+  OverlayWindow();
+  void setMouseHandler(MouseHandler h) { mouse_ = std::move(h); }
+  // The image to paint from; painting reads it, never copies it whole.
+  void setPicture(const Image* image);
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+
+ private:
+  void send(MouseKind kind, QMouseEvent* e, int button);
+  const Image* image_ = nullptr;
+  QImage wrapped_;
+  MouseHandler mouse_;
+};
+
+// The inner area of a picture box: shows the image the core hands over and
+// reports presses and double-clicks in its own pixels.
+class PictureSurface : public QWidget {
+ public:
+  using PressHandler = std::function<void(int button, QPoint pos)>;
+  using DoubleClickHandler = std::function<void()>;
+
+  explicit PictureSurface(QWidget* parent);
+  void setPicture(const Image* image);
+  void setPressHandler(PressHandler h) { press_ = std::move(h); }
+  void setDoubleClickHandler(DoubleClickHandler h) { dbl_ = std::move(h); }
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+
+ private:
+  const Image* image_ = nullptr;
+  PressHandler press_;
+  DoubleClickHandler dbl_;
+};
+
+// A panel frame (light green, flat one-pixel border) or a picture box. Its
+// children live in its inner area, `client()`, which also shows the picture.
+class PanelWidget : public QWidget {
+ public:
+  PanelWidget(QWidget* parent, bool filled, bool bordered);
+  PictureSurface* client() const { return client_; }
+  int border() const { return border_; }
+  void resizeTo(int w, int h);
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+  // Presses on the panel itself stop here: they are not the overlay's.
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+
+ private:
+  bool filled_;
+  int border_;
+  PictureSurface* client_;
+};
+
+// The program's button numbers: 1 left, 2 right, 4 middle.
+int buttonNumber(Qt::MouseButton b);
+int buttonMask(Qt::MouseButtons b);
+// Shift 1, Ctrl 2, Alt 4.
+int shiftMask(Qt::KeyboardModifiers m);
+
+}  // namespace pet::qt

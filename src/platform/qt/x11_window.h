@@ -1,0 +1,21 @@
+#pragma once
+// The few things Qt does not do for the overlay on X11: keeping it out of the
+// taskbar and pager, and setting its shape from banded rectangles.
+#include <vector>
+
+#include "platform/qt/shape_mask.h"
+
+class QWidget;
+
+namespace pet::qt {
+
+// True when the program runs on an X server (the xcb platform plugin).
+bool onX11();
+// Adds _NET_WM_STATE_SKIP_TASKBAR and _SKIP_PAGER to the native window; call
+// after the window exists and before it is shown.
+void keepOutOfTaskbar(QWidget* window);
+// Sets the window's bounding (and so input) shape; no rectangles: nothing of
+// the window shows and every click goes through.
+void setShape(QWidget* window, const std::vector<BandRect>& rects);
+
+}  // namespace pet::qt
