@@ -1,0 +1,618 @@
+"""End-to-end tests of the desktop program on a real X server: Xvfb with
+openbox and a tray host, an ordinary window beneath the overlay, driven with
+xdotool and checked by pixel.
+
+usage: run_e2e.py BUILD_DIR [TEST_NAME...]
+Prints one line per check and, last, "N passed, M failed"."""
+
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+
+from PIL import Image, ImageChops
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import datafile  # noqa: E402
+from xdisplay import KEY, Desktop  # noqa: E402
+
+REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
+SHOTS = os.path.join(REPO, "docs", "screenshots")
+LIGHT_GREEN = (192, 255, 192)
+DATA = "zpdata.mrdt"
+SPLASH_SECONDS = 4.0  # the splash stays for three changes of the clock's second
+
+
+class Skip(Exception):
+    pass
+
+
+class Failure(Exception):
+    pass
+
+
+def check(cond, message):
+    if not cond:
+        raise Failure(message)
+
+
+# ---------------------------------------------------------------- the program
+
+class Program:
+    def __init__(self, desk, binary, workdir):
+        self.desk, self.workdir = desk, workdir
+        self.log = open(os.path.join(workdir, "..", os.path.basename(workdir) + ".log"), "w+")
+        self.proc = desk.start([binary], cwd=workdir, stdout=self.log, stderr=self.log)
+        self.pid = self.proc.pid
+
+    def window(self, timeout=10):
+        """The overlay: the program's full-screen window, once mapped."""
+        def find():
+            for w in self.desk.windows_of(self.pid):
+                g = self.desk.geometry(w)
+                if g.get("w") == self.desk_width() and g.get("mapped"):
+                    return w
+            return None
+        return self.desk.wait_for(find, "the overlay window", timeout)
+
+    def desk_width(self):
+        return 1920
+
+    def small_windows(self):
+        out = []
+        for w in self.desk.windows_of(self.pid):
+            g = self.desk.geometry(w)
+            if g.get("mapped") and 0 < g.get("w", 0) < 400:
+                out.append((w, g))
+        return out
+
+    def signal(self, sig):
+        self.proc.send_signal(sig)
+
+    def wait_exit(self, timeout=5):
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def output(self):
+        self.log.flush()
+        self.log.seek(0)
+        return self.log.read()
+
+    def stop(self):
+        self.desk.stop(self.proc)
+        self.log.close()
+
+
+# ---------------------------------------------------------------- helpers
+
+def diff_mask(shot, background):
+    """White where the screen differs from the desktop without the program."""
+    d = ImageChops.difference(shot, background).convert("L")
+    return d.point(lambda v: 255 if v else 0)
+
+
+def count_white(mask, box=None):
+    region = mask.crop(box) if box else mask
+    return region.histogram()[255]
+
+
+def key_pixels(shot):
+    r, g, b = (c.point(lambda v, k=k: 255 if v == k else 0) for c, k in zip(shot.split(), KEY))
+    both = ImageChops.multiply(ImageChops.multiply(r, g), b)
+    return both.histogram()[255]
+
+
+def colour_fraction(shot, box, colour):
+    region = shot.crop(box)
+    pixels = region.getdata()
+    return sum(1 for p in pixels if p == colour) / max(1, len(pixels))
+
+
+def twips_rect(panel):
+    px = lambda t: int(round(t / 15))  # noqa: E731
+    return (px(panel["left"]), px(panel["top"]),
+            px(panel["left"]) + px(panel["width"]), px(panel["top"]) + px(panel["height"]))
+
+
+def pet_box(pet, margin):
+    z = pet["zoom"] / 100
+    return (max(0, pet["posX"] - margin), max(0, pet["posY"] - margin),
+            int(pet["posX"] + 24 * z + margin), int(pet["posY"] + 32 * z + margin))
+
+
+def save_shot(image, name, box=None):
+    if os.environ.get("E2E_SCREENSHOTS") != "1":
+        return
+    os.makedirs(SHOTS, exist_ok=True)
+    (image.crop(box) if box else image).save(os.path.join(SHOTS, name))
+
+
+def inode(path):
+    return os.stat(path).st_ino
+
+
+# ---------------------------------------------------------------- the suite
+
+class Suite:
+    def __init__(self, build_dir, only):
+        self.binary = os.path.join(build_dir, "deskpet")
+        self.probe = self._probe(os.path.join(build_dir, "deskpet-core-probe"))
+        self.only = set(only)
+        self.passed = self.failed = self.skipped = 0
+        self.tmp = tempfile.mkdtemp(prefix="deskpet-e2e-")
+        self.desk = Desktop()
+        self.desk.start_tray()
+        # An ordinary window beneath the overlay that logs the clicks it gets.
+        self.xev_log = os.path.join(self.tmp, "xev.log")
+        self.xev = self.desk.start(["stdbuf", "-oL", "xev", "-geometry", "1920x1040+0+0",
+                                    "-name", "beneath"], stdout=open(self.xev_log, "w"))
+        self.beneath = self.desk.wait_for(
+            lambda: (self.desk.run(["xdotool", "search", "--name", "^beneath$"]).split() or [None])[0],
+            "the window beneath")
+        time.sleep(1.0)
+        self.background = self.desk.screenshot()
+
+    @staticmethod
+    def _probe(path):
+        try:
+            out = subprocess.run([path], capture_output=True, text=True, timeout=60, check=True)
+            return json.loads(out.stdout)
+        except Exception as e:  # a core that cannot answer has none of the features
+            print(f"# core probe failed ({e}); checks that need core features are skipped")
+            return {"sprites": False, "slotList": [], "info": [], "welcome": [],
+                    "afterWelcome": [], "firstPet": False}
+
+    def close(self):
+        self.desk.close()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    # -- running checks
+    def run(self, name, fn, needs=()):
+        if self.only and name not in self.only:
+            return
+        missing = [reason for ok, reason in needs if not ok]
+        if missing:
+            self.skipped += 1
+            print(f"SKIP {name}: {'; '.join(missing)}")
+            return
+        try:
+            fn()
+        except Skip as e:
+            self.skipped += 1
+            print(f"SKIP {name}: {e}")
+        except Failure as e:
+            self.failed += 1
+            print(f"FAIL {name}: {e}")
+        except Exception as e:
+            self.failed += 1
+            print(f"FAIL {name}: {type(e).__name__}: {e}")
+            traceback.print_exc(file=sys.stdout)
+        else:
+            self.passed += 1
+            print(f"PASS {name}")
+        sys.stdout.flush()
+
+    def need_sprites(self):
+        return (self.probe["sprites"], "the core does not draw pets yet")
+
+    def need_panel(self, key, what):
+        return (bool(self.probe[key]), f"the core does not show the {what} yet")
+
+    def workdir(self, pets=None):
+        d = tempfile.mkdtemp(dir=self.tmp)
+        if pets is not None:
+            with open(os.path.join(d, DATA), "wb") as f:
+                f.write(datafile.format_data(pets))
+        return d
+
+    def start(self, workdir):
+        p = Program(self.desk, self.binary, workdir)
+        p.window()
+        return p
+
+    def started_and_running(self, pets):
+        d = self.workdir(pets)
+        p = self.start(d)
+        time.sleep(SPLASH_SECONDS)
+        check(p.proc.poll() is None, f"the program ended early: {p.output()}")
+        return d, p
+
+    def quit_and_read(self, p, d, sig=signal.SIGTERM):
+        before = inode(os.path.join(d, DATA)) if os.path.exists(os.path.join(d, DATA)) else None
+        p.signal(sig)
+        rc = p.wait_exit(5)
+        check(rc == 0, f"after {signal.Signals(sig).name} the program ended with {rc}")
+        path = os.path.join(d, DATA)
+        check(os.path.exists(path), "no data file after the quit request")
+        check(inode(path) != before, "the data file was not written on the quit request")
+        check(not os.path.exists(path + ".tmp"), "a temporary file was left behind")
+        return datafile.parse_data(open(path, "rb").read())
+
+    def find_pet(self, pet, margin=40):
+        """The bounding box of what the program shows near where `pet` was put."""
+        shot = self.desk.screenshot()
+        box = pet_box(pet, margin)
+        bbox = diff_mask(shot, self.background).crop(box).getbbox()
+        check(bbox is not None, f"nothing shown near {box}")
+        return (box[0] + bbox[0], box[1] + bbox[1], box[0] + bbox[2], box[1] + bbox[3])
+
+    # -- the checks
+    def all(self):
+        self.run("overlay window: full screen, above, out of taskbar and pager, no focus",
+                 self.t_window)
+        self.run("pets shown where the data file puts them", self.t_pets_shown,
+                 [self.need_sprites()])
+        self.run("click on a see-through spot reaches the window beneath", self.t_click_through)
+        self.run("dragging a pet moves it, keeps the focus, and a quit request saves the place",
+                 self.t_drag, [self.need_sprites()])
+        self.run("right click on a pet switches chasing on for all pets", self.t_right_click,
+                 [self.need_sprites()])
+        for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+            self.run(f"{sig.name} saves and ends", lambda s=sig: self.t_signal(s))
+        self.run("Escape on the splash ends at once, data file unchanged", self.t_escape_splash)
+        self.run("Escape on the welcome panel ends at once, nothing saved",
+                 self.t_escape_welcome)
+        self.run("a second instance in the same folder is refused", self.t_second_instance)
+        self.run("first run: the welcome panel, light green with Mincho text", self.t_welcome)
+        self.run("first run: OK on the welcome leads to the new-pet panel", self.t_new_pet_panel,
+                 [self.need_panel("afterWelcome", "new-pet panel after the welcome")])
+        self.run("first run: the new pet arrives on the desktop", self.t_first_pet,
+                 [(self.probe["firstPet"], "the core does not create the first pet yet"),
+                  self.need_sprites()])
+        self.run("tray icon shows in the tray", self.t_tray_icon)
+        self.run("tray: left click opens the slot list", self.t_tray_slot_list,
+                 [self.need_panel("slotList", "slot list on request 200")])
+        self.run("tray menu opens the information panel", self.t_tray_info,
+                 [self.need_panel("info", "information panel on request 100")])
+        self.run("tray menu saves and quits", self.t_tray_quit)
+        self.run("no tray: a double-click on a pet opens the slot list", self.t_no_tray_dblclick,
+                 [self.need_sprites(), self.need_panel("slotList", "slot list on request 200")])
+        self.run("no tray at start: the icon appears when a tray turns up", self.t_tray_later)
+
+    def t_window(self):
+        d, p = self.started_and_running([datafile.pet(1700, 900, speed=1)])
+        try:
+            w = p.window()
+            g = self.desk.geometry(w)
+            check((g["x"], g["y"], g["w"], g["h"]) == (0, 0, 1920, 1080), f"geometry {g}")
+            state = self.desk.prop(w, "_NET_WM_STATE")
+            for s in ("_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER",
+                      "_NET_WM_STATE_ABOVE"):
+                check(s in state, f"{s} missing: {state.strip()}")
+            hints = self.desk.prop(w, "WM_HINTS")
+            check("input focus: False" in hints, f"the overlay takes the focus: {hints.strip()}")
+            stacking = self.desk.run(["xprop", "-root", "_NET_CLIENT_LIST_STACKING"])
+            ids = [int(x.strip().rstrip(","), 16) for x in stacking.split("#")[1].split()]
+            check(ids.index(int(w)) > ids.index(int(self.beneath)),
+                  "the overlay is not above the window beneath")
+            check(key_pixels(self.desk.screenshot()) == 0, "key colour visible on the screen")
+        finally:
+            p.stop()
+
+    def t_pets_shown(self):
+        pets = [datafile.pet(400, 300, speed=1), datafile.pet(1000, 600, speed=1),
+                datafile.pet(1500, 250, speed=1, zoom=200)]
+        d, p = self.started_and_running(pets)
+        try:
+            shot = self.desk.screenshot()
+            check(key_pixels(shot) == 0, "key colour visible on the screen")
+            mask = diff_mask(shot, self.background)
+            for pet in pets:
+                z = pet["zoom"] / 100
+                n = count_white(mask, pet_box(pet, int(15 * z)))
+                check(n >= 150 * z * z, f"pet at {pet['posX']},{pet['posY']}: {n} pixels shown")
+                mask.paste(0, pet_box(pet, int(15 * z)))
+            # Nothing else on the screen changed but the tray's corner.
+            mask.paste(0, (1920 - 300, 0, 1920, 40))
+            stray = mask.getbbox()
+            check(stray is None, f"something shown away from the pets at {stray}")
+            save_shot(shot, "pets-on-desktop.png", (300, 150, 1700, 750))
+        finally:
+            p.stop()
+
+    def xev_presses(self):
+        with open(self.xev_log) as f:
+            return f.read().count("ButtonPress")
+
+    def t_click_through(self):
+        d, p = self.started_and_running([datafile.pet(1700, 900, speed=1)])
+        try:
+            before = self.xev_presses()
+            self.desk.click(600, 500)
+            self.desk.wait_for(lambda: self.xev_presses() > before,
+                               "the window beneath to log the press", 3)
+        finally:
+            p.stop()
+
+    def t_drag(self):
+        pet = datafile.pet(800, 500, speed=1)
+        d, p = self.started_and_running([pet])
+        self.desk.click(300, 900)  # the window beneath has the focus
+        focus = self.desk.focus()
+        box = self.find_pet(pet)
+        grab = ((box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
+        drop = (1200, 750)
+        self.desk.drag(*grab, *drop)
+        time.sleep(0.2)
+        check(self.desk.focus() == focus, "a press on a pet took the keyboard focus")
+        moved = self.find_pet({"posX": drop[0] - 12, "posY": drop[1] - 16, "zoom": 100})
+        check(moved is not None, "no pet at the drop point")
+        saved = self.quit_and_read(p, d)
+        want = (pet["posX"] + drop[0] - grab[0], pet["posY"] + drop[1] - grab[1])
+        got = (saved[0]["posX"], saved[0]["posY"])
+        check(abs(got[0] - want[0]) <= 25 and abs(got[1] - want[1]) <= 25,
+              f"saved place {got}, dropped near {want}")
+
+    def t_right_click(self):
+        pets = [datafile.pet(600, 400, speed=1), datafile.pet(1300, 700, speed=1)]
+        d, p = self.started_and_running(pets)
+        box = self.find_pet(pets[0])
+        self.desk.click((box[0] + box[2]) // 2, (box[1] + box[3]) // 2, button=3)
+        time.sleep(0.3)
+        saved = self.quit_and_read(p, d)
+        check([s["chaseMouse"] for s in saved] == [1, 1],
+              f"chaseMouse saved as {[s['chaseMouse'] for s in saved]}")
+
+    def t_signal(self, sig):
+        d, p = self.started_and_running([datafile.pet(900, 500, speed=3)])
+        saved = self.quit_and_read(p, d, sig)
+        check(len(saved) == 1 and saved[0]["growthPeriod"] == 1, f"saved pets {saved}")
+
+    def t_escape_splash(self):
+        d = self.workdir([datafile.pet(900, 500, speed=1)])
+        path = os.path.join(d, DATA)
+        original, ino = open(path, "rb").read(), inode(path)
+        p = self.start(d)
+        try:
+            time.sleep(0.5)
+            self.desk.click(960, 540)  # on the splash: the window may take the focus now
+            time.sleep(0.2)
+            self.desk.xdo("key", "Escape")
+            rc = p.wait_exit(3)
+            check(rc == 0, f"Escape: the program ended with {rc}")
+            check(open(path, "rb").read() == original and inode(path) == ino,
+                  "the data file was written")
+            check(sorted(os.listdir(d)) == [".deskpet.lock", DATA], f"files {os.listdir(d)}")
+        finally:
+            p.stop()
+
+    def t_escape_welcome(self):
+        d = self.workdir()
+        p = self.start(d)
+        try:
+            rect = self.welcome_rect()
+            self.desk.wait_for(lambda: self.panel_shown(rect), "the welcome panel", 5)
+            self.desk.click(rect[0] + 20, rect[1] + 60)
+            time.sleep(0.2)
+            self.desk.xdo("key", "Escape")
+            rc = p.wait_exit(3)
+            check(rc == 0, f"Escape: the program ended with {rc}")
+            check(not os.path.exists(os.path.join(d, DATA)), "a data file was written")
+        finally:
+            p.stop()
+
+    def t_second_instance(self):
+        d, first = self.started_and_running([datafile.pet(900, 500, speed=1)])
+        path = os.path.join(d, DATA)
+        st = os.stat(path)
+        original = open(path, "rb").read()
+        second = Program(self.desk, self.binary, d)
+        try:
+            box = self.desk.wait_for(lambda: second.small_windows(), "the message box", 10)
+            check(second.proc.poll() is None, "the second instance ended before saying so")
+            self.desk.xdo("windowactivate", "--sync", box[0][0])
+            self.desk.xdo("key", "Return")
+            rc = second.wait_exit(5)
+            check(rc is not None and rc != 0, f"the second instance ended with {rc}")
+            check("already running" in second.output(), f"stderr: {second.output()!r}")
+            st2 = os.stat(path)
+            check(open(path, "rb").read() == original and st2.st_ino == st.st_ino and
+                  st2.st_mtime_ns == st.st_mtime_ns, "the data file was touched")
+            check(first.proc.poll() is None, "the first instance ended")
+        finally:
+            second.stop()
+            first.stop()
+
+    # -- first run
+    def welcome_rect(self):
+        panels = {x["name"]: x for x in self.probe["welcome"]}
+        if "Picture2" not in panels:
+            raise Failure(f"the core shows no welcome panel on a first run: {self.probe['welcome']}")
+        return twips_rect(panels["Picture2"])
+
+    def panel_shown(self, rect, green=True):
+        shot = self.desk.screenshot()
+        x0, y0, x1, y1 = rect
+        border = shot.crop((x0, y0 + 2, x0 + 1, y1 - 2))
+        dark = sum(1 for p in border.getdata() if max(p) < 64) / max(1, border.width * border.height)
+        if dark < 0.9:
+            return None
+        if green and colour_fraction(shot, (x0 + 1, y0 + 1, x1 - 1, y1 - 1), LIGHT_GREEN) < 0.2:
+            return None
+        return shot
+
+    def t_welcome(self):
+        d = self.workdir()
+        p = self.start(d)
+        try:
+            rect = self.welcome_rect()
+            shot = self.desk.wait_for(lambda: self.panel_shown(rect), "the welcome panel", 5)
+            check(key_pixels(shot) == 0, "key colour visible (a fringe around text?)")
+            # The labels print dark glyphs on the green.
+            label = (rect[0] + 9, rect[1] + 9, rect[0] + 300, rect[1] + 25)
+            dark = sum(1 for q in shot.crop(label).getdata() if max(q) < 100)
+            check(dark > 50, f"no text in the top label ({dark} dark pixels)")
+            save_shot(shot, "welcome.png", (rect[0] - 10, rect[1] - 10, rect[2] + 10, rect[3] + 10))
+            # OK (Command5) closes it.
+            ok = self.button_centre("Command5", rect)
+            self.desk.click(*ok)
+            self.desk.wait_for(lambda: not self.panel_shown(rect), "the welcome panel to go", 3)
+        finally:
+            p.stop()
+
+    def button_centre(self, name, parent_rect):
+        from_table = {"Command5": (4560, 5280, 1095, 255), "Command1": (3120, 2280, 1215, 375)}
+        l, t, w, h = from_table[name]
+        return (parent_rect[0] + 1 + round(l / 15) + round(w / 30),
+                parent_rect[1] + 1 + round(t / 15) + round(h / 30))
+
+    def new_pet_panel(self, p):
+        rect = self.welcome_rect()
+        self.desk.wait_for(lambda: self.panel_shown(rect), "the welcome panel", 5)
+        self.desk.click(*self.button_centre("Command5", rect))
+        panels = {x["name"]: x for x in self.probe["afterWelcome"]}
+        name = "Picture1" if "Picture1" in panels else next(iter(panels))
+        nrect = twips_rect(panels[name])
+        shot = self.desk.wait_for(lambda: self.panel_shown(nrect), f"the new-pet panel {name}", 5)
+        return nrect, shot
+
+    def t_new_pet_panel(self):
+        d = self.workdir()
+        p = self.start(d)
+        try:
+            rect, shot = self.new_pet_panel(p)
+            check(key_pixels(shot) == 0, "key colour visible")
+            save_shot(shot, "new-pet.png", (rect[0] - 10, rect[1] - 10, rect[2] + 10, rect[3] + 10))
+        finally:
+            p.stop()
+
+    def t_first_pet(self):
+        d = self.workdir()
+        p = self.start(d)
+        rect, _ = self.new_pet_panel(p)
+        self.desk.click(*self.button_centre("Command1", rect))
+        time.sleep(1.0)
+        shot = self.desk.screenshot()
+        mask = diff_mask(shot, self.background)
+        mask.paste(0, (1920 - 300, 0, 1920, 40))
+        check(count_white(mask) >= 150, "no pet on the desktop")
+        saved = self.quit_and_read(p, d)
+        check(len(saved) == 1, f"saved pets {saved}")
+
+    # -- tray
+    def tray_icon(self, p, timeout=10):
+        def inside():
+            # The tray grows as it takes the icon in.
+            tray = self.desk.geometry(self.desk.tray_window())
+            for w, g in p.small_windows():
+                if (tray["x"] <= g["x"] < tray["x"] + tray["w"] and
+                        tray["y"] <= g["y"] < tray["y"] + tray["h"]):
+                    return w, g
+            return None
+        return self.desk.wait_for(inside, "the tray icon", timeout)
+
+    def t_tray_icon(self):
+        d, p = self.started_and_running([datafile.pet(900, 500, speed=1)])
+        try:
+            _, g = self.tray_icon(p)
+            shot = self.desk.screenshot()
+            icon = shot.crop((g["x"], g["y"], g["x"] + g["w"], g["y"] + g["h"]))
+            grey = sum(1 for q in icon.getdata() if q == (128, 128, 128))
+            check(grey < g["w"] * g["h"] * 0.9, "the tray icon shows no picture")
+        finally:
+            p.stop()
+
+    def click_icon(self, p, button):
+        _, g = self.tray_icon(p)
+        self.desk.click(g["x"] + g["w"] // 2, g["y"] + g["h"] // 2, button)
+
+    def menu_choose(self, p, keys):
+        before = {w for w, _ in p.small_windows()}
+        self.click_icon(p, 3)
+        self.desk.wait_for(lambda: {w for w, _ in p.small_windows()} - before, "the tray menu", 5)
+        time.sleep(0.2)
+        for k in keys:
+            self.desk.xdo("key", k)
+            time.sleep(0.1)
+
+    def panel_check(self, p, key, shotname):
+        panel = self.probe[key][0]
+        rect = twips_rect(panel)
+        shot = self.desk.wait_for(lambda: self.panel_shown(rect, green=False),
+                                  f"the panel {panel['name']}", 5)
+        check(key_pixels(shot) == 0, "key colour visible")
+        save_shot(shot, shotname, (rect[0] - 10, rect[1] - 10, rect[2] + 10, rect[3] + 10))
+
+    def t_tray_slot_list(self):
+        d, p = self.started_and_running([datafile.pet(900, 500, speed=1)])
+        try:
+            self.click_icon(p, 1)
+            self.panel_check(p, "slotList", "slot-list.png")
+        finally:
+            p.stop()
+
+    def t_tray_info(self):
+        d, p = self.started_and_running([datafile.pet(900, 500, speed=1)])
+        try:
+            self.menu_choose(p, ["Down", "Down", "Return"])
+            self.panel_check(p, "info", "information.png")
+        finally:
+            p.stop()
+
+    def t_tray_quit(self):
+        d, p = self.started_and_running([datafile.pet(900, 500, speed=1)])
+        try:
+            before = inode(os.path.join(d, DATA))
+            self.menu_choose(p, ["Up", "Return"])
+            rc = p.wait_exit(5)
+            check(rc == 0, f"the program ended with {rc}")
+            check(inode(os.path.join(d, DATA)) != before, "nothing saved")
+            datafile.parse_data(open(os.path.join(d, DATA), "rb").read())
+        finally:
+            p.stop()
+
+    def t_no_tray_dblclick(self):
+        self.desk.stop_tray()
+        try:
+            pet = datafile.pet(900, 500, speed=1)
+            d, p = self.started_and_running([pet])
+            try:
+                box = self.find_pet(pet)
+                self.desk.xdo("mousemove", (box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
+                time.sleep(0.1)
+                self.desk.xdo("click", "--repeat", 2, "--delay", 80, 1)
+                self.panel_check(p, "slotList", "slot-list-no-tray.png")
+            finally:
+                p.stop()
+        finally:
+            self.desk.start_tray()
+
+    def t_tray_later(self):
+        self.desk.stop_tray()
+        try:
+            d, p = self.started_and_running([datafile.pet(900, 500, speed=1)])
+            try:
+                check(not p.small_windows(), "a tray icon window without a tray")
+                self.desk.start_tray()
+                self.tray_icon(p, 8)
+            finally:
+                p.stop()
+        finally:
+            if not self.desk.tray:
+                self.desk.start_tray()
+
+
+def main():
+    if len(sys.argv) < 2:
+        print(__doc__)
+        return 2
+    suite = Suite(sys.argv[1], sys.argv[2:])
+    try:
+        suite.all()
+    finally:
+        suite.close()
+    if suite.skipped:
+        print(f"# {suite.skipped} skipped")
+    print(f"{suite.passed} passed, {suite.failed} failed")
+    return 1 if suite.failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
