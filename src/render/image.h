@@ -16,6 +16,7 @@ inline constexpr uint32_t kKeyColour = rgb(98, 164, 172);
 struct Rect {
   int32_t left = 0, top = 0, right = 0, bottom = 0;  // right and bottom exclusive
   bool empty() const { return right <= left || bottom <= top; }
+  bool operator==(const Rect&) const = default;
 };
 
 class Image {

@@ -1,6 +1,12 @@
 #pragma once
-// The overlay window's image: the frame step clears it, draws every pet and
-// badge, and shows it.
+// The overlay window's image. The frame step clears it, draws every pet and
+// badge, and shows it; underneath, only what changed since the last frame is
+// cleared, redrawn and handed to the platform, with the same result as
+// clearing and redrawing everything.
+#include <map>
+#include <utility>
+#include <vector>
+
 #include "model/state.h"
 #include "render/image.h"
 
@@ -11,21 +17,54 @@ class Platform;
 class Overlay {
  public:
   Overlay() = default;
-  Overlay(int32_t widthPx, int32_t heightPx) : image_(widthPx, heightPx, kKeyColour) {}
+  // incremental = false redraws the whole image every frame (the reference).
+  Overlay(int32_t widthPx, int32_t heightPx, bool incremental = true)
+      : image_(widthPx, heightPx, kKeyColour), incremental_(incremental) {}
 
   Image& image() { return image_; }
   const Image& image() const { return image_; }
 
-  // Starts a frame: the whole image counts as cleared to the colour key.
-  void cls() {}
-  void drawPet(const State&, int /*slot*/) {}
+  // Starts a frame: everything counts as cleared to the colour key.
+  void cls() { ops_.clear(); }
+  void drawPet(const State& s, int slot);
   // The evolution countdown badge of the pet in `slot` (phases 3..9).
-  void drawBadge(const State&, int /*slot*/, Platform&) {}
-  // Shows the finished frame.
-  void refresh(Platform&) {}
+  void drawBadge(const State& s, int slot, Platform& p);
+  // Shows the finished frame: redraws what changed and presents it.
+  void refresh(Platform& p);
+
+  // Rectangles changed by the last refresh (empty when nothing changed).
+  const std::vector<Rect>& lastChanged() const { return changed_; }
 
  private:
+  struct Text {
+    Image pixels;            // the printed number, key colour around it, cropped
+    int32_t dx = 0, dy = 0;  // where the crop starts from the print position
+  };
+  struct Op {
+    const Image* sheet = nullptr;  // sprite; nullptr for a badge
+    int32_t cellX = 0, cellY = 0;
+    Rect rect;                   // sprite destination, or the badge's filled box
+    const Text* text = nullptr;  // badge: the printed number
+    int32_t textX = 0, textY = 0;
+    Rect bounds;  // every pixel the op may touch
+    bool operator==(const Op&) const = default;
+  };
+  void render(const Op& op, Rect clip);
+  void markDirty(Rect r);
+  void collectDirty();
+  // The image is tracked in square tiles: a tile touched by anything that
+  // changed is cleared and redrawn.
+  static constexpr int32_t kTile = 16;
+  std::vector<uint8_t> tiles_;
+  int32_t tilesX_ = 0, tilesY_ = 0;
+  int32_t dirtyTop_ = 0, dirtyBottom_ = 0;  // tile rows that may hold marks
+  const Text* badgeText(int16_t number, double points, Platform& p);
+
   Image image_;
+  bool incremental_ = true;
+  std::vector<Op> ops_, previous_;
+  std::vector<Rect> changed_;
+  std::map<std::pair<int16_t, int64_t>, Text> textCache_;
 };
 
 }  // namespace pet

@@ -3,6 +3,7 @@
 #include "input/mouse.h"
 #include "model/numbers.h"
 #include "model/slots.h"
+#include "render/assets.h"
 #include "shell/timetext.h"
 #include "sim/life.h"
 
@@ -13,7 +14,8 @@ constexpr int kEscape = 27;
 constexpr int32_t kTwipsPerPixel = 15;
 }  // namespace
 
-Form2::Form2(Platform& platform) : p_(platform), data_(platform) {}
+Form2::Form2(Platform& platform, bool incrementalDrawing)
+    : p_(platform), data_(platform), incremental_(incrementalDrawing) {}
 
 void Form2::Form_Load() {
   p_.setKeyPreview(true);
@@ -21,8 +23,13 @@ void Form2::Form_Load() {
   p_.placeWindow(0, 0, p_.screenWidthTwips(), p_.screenHeightTwips());
   p_.setColourKey(kKeyColour);
   p_.makeTopmostAndShow();
-  overlay_ =
-      Overlay(p_.screenWidthTwips() / kTwipsPerPixel, p_.screenHeightTwips() / kTwipsPerPixel);
+  overlay_ = Overlay(p_.screenWidthTwips() / kTwipsPerPixel,
+                     p_.screenHeightTwips() / kTwipsPerPixel, incremental_);
+  const Assets& art = assets();
+  p_.showPicture(ControlId::Picture3, art.splash);
+  std::vector<const Image*> icons;
+  for (const auto& icon : art.icons) icons.push_back(&icon);
+  p_.setIcons(icons);
 }
 
 void Form2::Form_KeyDown(int keyCode, int /*shift*/) {

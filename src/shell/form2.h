@@ -9,7 +9,9 @@ namespace pet {
 
 class Form2 {
  public:
-  explicit Form2(Platform& platform);
+  // incrementalDrawing = false redraws the whole overlay every frame (a
+  // reference for tests; the result must be the same).
+  explicit Form2(Platform& platform, bool incrementalDrawing = true);
 
   State& state() { return s_; }
   const State& state() const { return s_; }
@@ -63,6 +65,7 @@ class Form2 {
   DataStore data_;
   Overlay overlay_;
   bool ended_ = false;
+  bool incremental_ = true;
 };
 
 }  // namespace pet

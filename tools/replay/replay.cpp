@@ -7,6 +7,14 @@
 
 #include "model/state_json.h"
 
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wall"
+#pragma GCC diagnostic ignored "-Wextra"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#include <stb_image_write.h>
+#pragma GCC diagnostic pop
+
 namespace pet {
 
 namespace {
@@ -19,6 +27,19 @@ template <typename T>
 bool parseIn(const std::string& text, T& v, T lo, T hi) {
   return parse(text, v) && v >= lo && v <= hi;
 }
+// 0x00RRGGBB to an RGB PNG file.
+bool writePng(const Image& img, const std::string& path) {
+  std::vector<unsigned char> rgbBytes(size_t(img.width()) * size_t(img.height()) * 3);
+  for (size_t i = 0; i < size_t(img.width()) * size_t(img.height()); ++i) {
+    uint32_t c = img.data()[i];
+    rgbBytes[3 * i] = (c >> 16) & 0xFF;
+    rgbBytes[3 * i + 1] = (c >> 8) & 0xFF;
+    rgbBytes[3 * i + 2] = c & 0xFF;
+  }
+  return stbi_write_png(path.c_str(), img.width(), img.height(), 3, rgbBytes.data(),
+                        img.width() * 3) != 0;
+}
+
 }  // namespace
 
 Replay::Replay(const std::string& workDir) : platform_(workDir), form_(platform_) {
@@ -99,6 +120,15 @@ Replay::Replay(const std::string& workDir) : platform_(workDir), form_(platform_
     else
       return false;
     return true;
+  });
+  add("png", 2, 2, [this](const Args& a) {
+    const Image* img = nullptr;
+    if (a[0] == "overlay")
+      img = &form_.overlay().image();
+    else if (ControlId id = controlByName(a[0]); id != ControlId::Count)
+      img = platform_.picture(id);
+    if (!img || img->width() == 0) return false;
+    return writePng(*img, a[1]);
   });
   add("quit", 0, 0, [this](const Args&) {
     form_.requestQuit();

@@ -1,0 +1,18 @@
+# Writes OUT: a C++ source holding every file of FILES (paths relative to
+# ROOT) as a byte array, with a table from the relative path to its bytes.
+set(body "// Generated at build time from assets/; do not edit.\n#include <cstddef>\n#include <string_view>\n\nnamespace pet::embedded {\nnamespace {\n")
+set(table "")
+set(i 0)
+string(REPLACE "|" ";" FILES "${FILES}")
+foreach(rel IN LISTS FILES)
+  file(READ "${ROOT}/${rel}" hex HEX)
+  string(LENGTH "${hex}" hexlen)
+  math(EXPR size "${hexlen} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(APPEND body "const unsigned char f${i}[] = {${bytes}};\n")
+  string(APPEND table "    {\"${rel}\", {reinterpret_cast<const char*>(f${i}), ${size}}},\n")
+  math(EXPR i "${i} + 1")
+endforeach()
+string(APPEND body "}  // namespace\n\nstruct File {\n  std::string_view path;\n  std::string_view bytes;\n};\nextern const File kFiles[];\nextern const std::size_t kFileCount;\nconst File kFiles[] = {\n${table}};\nconst std::size_t kFileCount = ${i};\n\n}  // namespace pet::embedded\n")
+file(WRITE "${OUT}.tmp" "${body}")
+file(COPY_FILE "${OUT}.tmp" "${OUT}" ONLY_IF_DIFFERENT)

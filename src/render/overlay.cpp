@@ -1,0 +1,180 @@
+#include "render/overlay.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "model/numbers.h"
+#include "platform/platform.h"
+#include "render/assets.h"
+#include "render/draw.h"
+
+namespace pet {
+
+namespace {
+
+constexpr uint32_t kBadgeColour = rgb(250, 200, 200);
+constexpr uint32_t kTextColour = rgb(0, 0, 0);  // the system's button-text colour
+
+Rect unite(Rect a, Rect b) {
+  if (a.empty()) return b;
+  if (b.empty()) return a;
+  return Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+              std::max(a.bottom, b.bottom)};
+}
+bool overlaps(Rect a, Rect b) {
+  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+int32_t px(double v) {
+  return int32_t(roundHalfEven(v));
+}
+
+}  // namespace
+
+void Overlay::drawPet(const State& s, int slot) {
+  const Image* sheet = sheetFor(assets(), s.species[slot], s.dayScore[slot]);
+  const Cell cell = cellFor(s.facing[slot], s.walkFrame[slot]);
+  const Rect r = petRect(s, slot);
+  if (!sheet || !cell.valid || r.empty()) return;
+  Op op;
+  op.sheet = sheet;
+  op.cellX = cell.x;
+  op.cellY = cell.y;
+  op.rect = r;
+  op.bounds = r;
+  ops_.push_back(op);
+}
+
+void Overlay::drawBadge(const State& s, int slot, Platform& p) {
+  const double z = s.zoom[slot] / 100.0;
+  const double x = s.posX[slot], y = s.posY[slot];
+  Op op;
+  // Both corners belong to the filled box.
+  op.rect = Rect{px(x + 15 * z), px(y + 23 * z), px(x + 25 * z) + 1, px(y + 33 * z) + 1};
+  op.text = badgeText(int16_t(8 - s.evoPhase[slot]), 7 * z, p);
+  op.textX = px(x + 13 * z) + op.text->dx;
+  op.textY = px(y + 23 * z) + op.text->dy;
+  op.bounds = unite(op.rect, Rect{op.textX, op.textY, op.textX + op.text->pixels.width(),
+                                  op.textY + op.text->pixels.height()});
+  ops_.push_back(op);
+}
+
+const Overlay::Text* Overlay::badgeText(int16_t number, double points, Platform& p) {
+  auto key = std::make_pair(number, int64_t(std::llround(points * 1000)));
+  auto it = textCache_.find(key);
+  if (it != textCache_.end()) return &it->second;
+  // Printed once into a scratch image; copying its non-key pixels later lets
+  // a redraw clip the text like any sprite.
+  const int32_t h = std::max<int32_t>(2, int32_t(std::ceil(points * 96.0 / 72.0 * 1.5)) + 2);
+  Image scratch(3 * h, h, kKeyColour);
+  if (points > 0) p.drawText(scratch, 0, 0, points, kTextColour, numberText(number));
+  Rect box{scratch.width(), scratch.height(), 0, 0};
+  for (int32_t y = 0; y < scratch.height(); ++y)
+    for (int32_t x = 0; x < scratch.width(); ++x)
+      if (scratch.at(x, y) != kKeyColour)
+        box = Rect{std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1),
+                   std::max(box.bottom, y + 1)};
+  Text t;
+  if (!box.empty()) {
+    t.pixels = Image(box.right - box.left, box.bottom - box.top);
+    for (int32_t y = box.top; y < box.bottom; ++y)
+      for (int32_t x = box.left; x < box.right; ++x)
+        t.pixels.set(x - box.left, y - box.top, scratch.at(x, y));
+    t.dx = box.left;
+    t.dy = box.top;
+  }
+  return &textCache_.emplace(key, std::move(t)).first->second;
+}
+
+void Overlay::render(const Op& op, Rect clip) {
+  if (op.sheet) {
+    transparentBlt(image_, op.rect, *op.sheet, op.cellX, op.cellY, 24, 32, op.sheet->at(0, 0),
+                   clip);
+    return;
+  }
+  image_.fill(
+      clipTo(Rect{std::max(op.rect.left, clip.left), std::max(op.rect.top, clip.top),
+                  std::min(op.rect.right, clip.right), std::min(op.rect.bottom, clip.bottom)},
+             image_.width(), image_.height()),
+      kBadgeColour);
+  const Image& t = op.text->pixels;
+  if (t.width() == 0) return;
+  transparentBlt(image_, Rect{op.textX, op.textY, op.textX + t.width(), op.textY + t.height()}, t,
+                 0, 0, t.width(), t.height(), kKeyColour, clip);
+}
+
+void Overlay::markDirty(Rect r) {
+  r = clipTo(r, image_.width(), image_.height());
+  if (r.empty()) return;
+  dirtyTop_ = std::min(dirtyTop_, r.top / kTile);
+  dirtyBottom_ = std::max(dirtyBottom_, (r.bottom - 1) / kTile + 1);
+  for (int32_t ty = r.top / kTile; ty <= (r.bottom - 1) / kTile; ++ty)
+    for (int32_t tx = r.left / kTile; tx <= (r.right - 1) / kTile; ++tx)
+      tiles_[size_t(ty) * size_t(tilesX_) + size_t(tx)] = 1;
+}
+
+// Turns the dirty tiles into disjoint rectangles: runs along each tile row,
+// stacked with the same run of the row above where they line up.
+void Overlay::collectDirty() {
+  changed_.clear();
+  std::vector<size_t> open;  // indexes into changed_ of runs ending on the previous row
+  for (int32_t ty = dirtyTop_; ty < dirtyBottom_; ++ty) {
+    std::vector<size_t> nowOpen;
+    uint8_t* row = &tiles_[size_t(ty) * size_t(tilesX_)];
+    for (int32_t tx = 0; tx < tilesX_;) {
+      if (!row[tx]) {
+        ++tx;
+        continue;
+      }
+      int32_t end = tx;
+      while (end < tilesX_ && row[end]) row[end++] = 0;
+      Rect run{tx * kTile, ty * kTile, std::min(end * kTile, image_.width()),
+               std::min((ty + 1) * kTile, image_.height())};
+      size_t index = changed_.size();
+      for (size_t o : open)
+        if (changed_[o].left == run.left && changed_[o].right == run.right) {
+          changed_[o].bottom = run.bottom;
+          index = o;
+          break;
+        }
+      if (index == changed_.size()) changed_.push_back(run);
+      nowOpen.push_back(index);
+      tx = end;
+    }
+    open.swap(nowOpen);
+  }
+  dirtyTop_ = tilesY_;
+  dirtyBottom_ = 0;
+}
+
+void Overlay::refresh(Platform& p) {
+  if (tilesX_ == 0) {
+    tilesX_ = (image_.width() + kTile - 1) / kTile;
+    tilesY_ = (image_.height() + kTile - 1) / kTile;
+    tiles_.assign(size_t(tilesX_) * size_t(tilesY_), 0);
+    dirtyTop_ = tilesY_;
+  }
+  const size_t n = std::max(ops_.size(), previous_.size());
+  for (size_t i = 0; i < n; ++i) {
+    const bool inNew = i < ops_.size(), inOld = i < previous_.size();
+    if (incremental_ && inNew && inOld && ops_[i] == previous_[i]) continue;
+    if (inNew) markDirty(ops_[i].bounds);
+    if (inOld) markDirty(previous_[i].bounds);
+  }
+  if (incremental_) {
+    collectDirty();
+  } else {
+    std::fill(tiles_.begin(), tiles_.end(), 0);
+    dirtyTop_ = tilesY_;
+    dirtyBottom_ = 0;
+    changed_.assign(1, Rect{0, 0, image_.width(), image_.height()});
+  }
+  for (const Rect& d : changed_) {
+    image_.fill(d, kKeyColour);
+    for (const Op& op : ops_)
+      if (overlaps(op.bounds, d)) render(op, d);
+  }
+  if (!changed_.empty()) p.presentOverlay(image_, changed_);
+  std::swap(previous_, ops_);
+}
+
+}  // namespace pet
