@@ -167,3 +167,11 @@ def read_xwd(data):
     raw = "BGRX" if byte_order == 0 else "XRGB"
     return Image.frombuffer("RGB", (width, height), data[offset:offset + bytes_per_line * height],
                             "raw", raw, bytes_per_line, 1)
+
+
+if __name__ == "__main__":
+    # xwd -root -silent | xdisplay.py OUT.png: a screenshot as PNG, replaced whole.
+    import sys
+    out = sys.argv[1]
+    read_xwd(sys.stdin.buffer.read()).save(out + ".part.png")
+    os.replace(out + ".part.png", out)
