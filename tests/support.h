@@ -120,7 +120,10 @@ struct Program {
   Form2 form{platform};
   State& s = form.state();
 
-  Program() { platform.setClock(HeadlessPlatform::localMs(2026, 12, 10, 9, 30, 0)); }
+  Program() {
+    platform.setClock(HeadlessPlatform::localMs(2026, 12, 10, 9, 30, 0));
+    platform.onScrollChange([this](ControlId id) { form.scrollChanged(id); });
+  }
   void load() { form.Form_Load(); }
   void tick(int n = 1, int ms = 16) {
     for (int i = 0; i < n && !form.ended(); ++i) {

@@ -47,16 +47,26 @@ const std::array<ControlSpec, kControlCount> kControls{{
      "デスクトップアクセサリー型簡易育成ゲーム", true, 98, false},
     {C::ZPjoho2, "ZPjoho(2)", K::Label, C::Picture2, 360, 2400, 1215, 255, "プレイ履歴", true, 98,
      false},
-    {C::ZPjoho3, "ZPjoho(3)", K::Label, C::Picture2, 360, 1320, 2775, 255, "", true, 98, false},
-    {C::ZPjoho4, "ZPjoho(4)", K::Label, C::Picture2, 360, 960, 1095, 375, "", true, 98, false},
-    {C::ZPjoho5, "ZPjoho(5)", K::Label, C::Picture2, 360, 1680, 4935, 255, "", true, 98, false},
-    {C::ZPjoho6, "ZPjoho(6)", K::Label, C::Picture2, 2400, 1920, 3255, 255, "", true, 98, false},
+    {C::ZPjoho3, "ZPjoho(3)", K::Label, C::Picture2, 360, 1320, 2775, 255, "もこぽん制作室", true,
+     98, false},
+    {C::ZPjoho4, "ZPjoho(4)", K::Label, C::Picture2, 360, 960, 1095, 375, "制作：", true, 98,
+     false},
+    {C::ZPjoho5, "ZPjoho(5)", K::Label, C::Picture2, 360, 1680, 4935, 255,
+     "絵・プログラム：もこぽん制作室　2026", true, 98, false},
+    {C::ZPjoho6, "ZPjoho(6)", K::Label, C::Picture2, 2400, 1920, 3255, 255,
+     "https://mokopon.example/", true, 98, false},
     {C::ZPjoho7, "ZPjoho(7)", K::Label, C::Picture2, 2400, 2640, 3255, 255,
      "結果推測されるあなたのPC人生観", true, 98, false},
     {C::ZPjoho8, "ZPjoho(8)", K::Label, C::Picture2, 2400, 2880, 3255, 2175, "", true, 98, true},
     {C::ZPjoho9, "ZPjoho(9)", K::Label, C::Picture2, 600, 5040, 1815, 255, "今までの累計：", true,
      98, false},
     {C::File1, "File1", K::FileList, W, 120, 2880, 855, 2730, "", false, 0, false},
+}};
+
+const std::array<ScrollSpec, 3> kScrollSpecs{{
+    {C::HScroll1, 1, 30, 1, 5, 1},
+    {C::HScroll2, 100, 500, 10, 50, 100},
+    {C::VScroll1, 0, 0, 1, 5, 0},  // set when the slot list opens
 }};
 
 ControlId controlByName(std::string_view name) {

@@ -71,6 +71,17 @@ struct ControlSpec {
 
 extern const std::array<ControlSpec, kControlCount> kControls;
 
+// Scroll bars' values at creation.
+struct ScrollSpec {
+  ControlId id;
+  int16_t min, max, smallChange, largeChange, value;
+};
+extern const std::array<ScrollSpec, 3> kScrollSpecs;
+
+// Panel colours, 0x00RRGGBB.
+inline constexpr uint32_t kPanelColour = 0xC0FFC0;  // RGB(192, 255, 192)
+inline constexpr uint32_t kWindowTextColour = 0x000000;
+
 inline const ControlSpec& control(ControlId id) {
   return kControls[static_cast<size_t>(id)];
 }

@@ -84,6 +84,8 @@ class Platform {
   virtual void setScrollRange(ControlId id, int16_t min, int16_t max) = 0;
   virtual void setScrollValue(ControlId id, int16_t value) = 0;
   virtual int16_t scrollValue(ControlId id) const = 0;
+  // The arrows' and the trough's steps of a scroll bar.
+  virtual void setScrollSteps(ControlId /*id*/, int16_t /*smallChange*/, int16_t /*largeChange*/) {}
   // List box lines.
   virtual void listClear(ControlId id) = 0;
   virtual void listAdd(ControlId id, std::string_view line) = 0;

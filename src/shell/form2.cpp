@@ -15,7 +15,7 @@ constexpr int32_t kTwipsPerPixel = 15;
 }  // namespace
 
 Form2::Form2(Platform& platform, bool incrementalDrawing)
-    : p_(platform), data_(platform), incremental_(incrementalDrawing) {}
+    : p_(platform), data_(platform), panels_(s_, platform), incremental_(incrementalDrawing) {}
 
 void Form2::Form_Load() {
   p_.setKeyPreview(true);
@@ -140,7 +140,9 @@ void Form2::runningTick() {
   frameStep();
 }
 
-void Form2::updatePanels() {}
+void Form2::updatePanels() {
+  panels_.updatePanels();
+}
 
 void Form2::minuteStep() {
   LocalTime now = p_.now();
@@ -168,9 +170,7 @@ void Form2::Fpss_Timer() {
 }
 
 void Form2::Command5_Click() {
-  if (ended_) return;
-  p_.showControl(ControlId::Picture2, false);
-  if (s_.runState == 2) s_.runState = 3;
+  if (!ended_) panels_.Command5_Click();
 }
 
 }  // namespace pet
@@ -179,11 +179,60 @@ namespace pet {
 
 void Form2::controlClicked(ControlId id) {
   if (ended_) return;
-  if (id == ControlId::Command5) Command5_Click();
+  using C = ControlId;
+  switch (id) {
+    case C::Command1:
+      panels_.Command1_Click();
+      break;
+    case C::Command2:
+      panels_.Command2_Click();
+      break;
+    case C::Command3:
+      panels_.Command3_Click();
+      break;
+    case C::Command4:
+      panels_.Command4_Click();
+      break;
+    case C::Command5:
+      panels_.Command5_Click();
+      break;
+    case C::Command6:
+      panels_.Command6_Click();
+      break;
+    case C::Command7:
+      panels_.Command7_Click();
+      break;
+    case C::Command8:
+      panels_.Command8_Click();
+      break;
+    case C::Command9:
+      panels_.Command9_Click();
+      break;
+    case C::Command10:
+      panels_.Command10_Click();
+      break;
+    case C::Command11:
+      panels_.Command11_Click();
+      break;
+    default:
+      break;
+  }
 }
-void Form2::scrollChanged(ControlId) {}
-void Form2::panelMouseDown(int, int32_t, int32_t) {}
-void Form2::panelDblClick() {}
+
+void Form2::scrollChanged(ControlId id) {
+  if (ended_) return;
+  if (id == ControlId::HScroll1) panels_.HScroll1_Change();
+  if (id == ControlId::HScroll2) panels_.HScroll2_Change();
+  if (id == ControlId::VScroll1) panels_.VScroll1_Change();
+}
+
+void Form2::panelMouseDown(int button, int32_t xTwips, int32_t yTwips) {
+  if (!ended_) panels_.Picture4_MouseDown(button, 0, xTwips, yTwips);
+}
+
+void Form2::panelDblClick() {
+  if (!ended_) panels_.Picture4_DblClick();
+}
 
 void Form2::Form_MouseDown(int button, int, int, int) {
   if (!ended_) mouseDown(s_, button);

@@ -2,6 +2,7 @@
 // The program window: owns every variable and routes each event to its handler.
 #include "model/datafile.h"
 #include "model/state.h"
+#include "panels/panels.h"
 #include "platform/platform.h"
 #include "render/overlay.h"
 
@@ -33,6 +34,7 @@ class Form2 {
   void Form_MouseUp(int button, int shift, int x, int y);
 
   Overlay& overlay() { return overlay_; }
+  Panels& panels() { return panels_; }
 
   // Control events, as a platform delivers them: a button's click, a scroll
   // bar's change (by the user or by the program), a press and a double-click
@@ -64,6 +66,7 @@ class Form2 {
   State s_;
   DataStore data_;
   Overlay overlay_;
+  Panels panels_;
   bool ended_ = false;
   bool incremental_ = true;
 };

@@ -44,6 +44,7 @@ bool writePng(const Image& img, const std::string& path) {
 
 Replay::Replay(const std::string& workDir) : platform_(workDir), form_(platform_) {
   platform_.setClock(HeadlessPlatform::localMs(2026, 1, 1, 9, 0, 0));
+  platform_.onScrollChange([this](ControlId id) { form_.scrollChanged(id); });
 
   add("at", 2, 2, [this](const Args& a) {
     int y, mo, d, h, mi, s;
@@ -130,16 +131,76 @@ Replay::Replay(const std::string& workDir) : platform_(workDir), form_(platform_
     if (!img || img->width() == 0) return false;
     return writePng(*img, a[1]);
   });
+  add("click", 1, 1, [this](const Args& a) {
+    ControlId id = controlByName(a[0]);
+    if (id == ControlId::Count) return false;
+    form_.controlClicked(id);
+    return true;
+  });
+  add("scroll", 2, 2, [this](const Args& a) {
+    ControlId id = controlByName(a[0]);
+    int16_t v;
+    if (id == ControlId::Count || !parse(a[1], v)) return false;
+    const ControlKind kind = control(id).kind;
+    if (kind != ControlKind::HScroll && kind != ControlKind::VScroll) return false;
+    platform_.setScrollValue(id, v);
+    return true;
+  });
+  add("panel", 1, 4, [this](const Args& a) {
+    if (a[0] == "dblclick" && a.size() == 1) {
+      form_.panelDblClick();
+      return true;
+    }
+    int32_t x, y;
+    int b = 1;
+    if (a[0] != "down" || a.size() < 3 || !parse(a[1], x) || !parse(a[2], y) ||
+        (a.size() == 4 && !(parse(a[3], b) && (b == 1 || b == 2 || b == 4))))
+      return false;
+    form_.panelMouseDown(b, x, y);
+    return true;
+  });
   add("quit", 0, 0, [this](const Args&) {
     form_.requestQuit();
     return true;
   });
   add("dump", 0, 0, [this](const Args&) {
     std::string json = stateJson(form_.state());
-    json.insert(json.size() - 1, std::string(",\"ended\":") + (form_.ended() ? "true" : "false"));
+    std::string extra = std::string(",\"ended\":") + (form_.ended() ? "true" : "false");
+    extra += ",\"controls\":" + controlsJson();
+    json.insert(json.size() - 1, extra);
     *out_ << json << std::endl;  // flushed at once: a driver may wait for it
     return true;
   });
+}
+
+std::string Replay::controlsJson() {
+  std::string o = "{";
+  for (const auto& c : kControls) {
+    const auto& st = platform_.controlState(c.id);
+    if (o.size() > 1) o += ',';
+    appendJsonString(o, c.name);
+    o += ":{\"visible\":";
+    o += st.visible ? "true" : "false";
+    o += ",\"caption\":";
+    appendJsonString(o, st.caption);
+    o += ",\"enabled\":";
+    o += st.enabled ? "true" : "false";
+    o += ",\"left\":" + std::to_string(st.left) + ",\"top\":" + std::to_string(st.top);
+    o += ",\"value\":" + std::to_string(st.value);
+    if (c.kind == ControlKind::List) {
+      o += ",\"items\":[";
+      for (size_t i = 0; i < st.items.size(); ++i) {
+        if (i) o += ',';
+        appendJsonString(o, st.items[i]);
+      }
+      o += ']';
+    }
+    o += '}';
+  }
+  // The sprite holders are never shown.
+  for (int i = 0; i <= 53; ++i) o += ",\"CharGZ(" + std::to_string(i) + ")\":{\"visible\":false}";
+  for (int i = 1; i <= 4; ++i) o += ",\"CharGZ2(" + std::to_string(i) + ")\":{\"visible\":false}";
+  return o + "}";
 }
 
 void Replay::add(const std::string& name, size_t minArgs, size_t maxArgs,

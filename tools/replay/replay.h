@@ -27,6 +27,7 @@ class Replay {
     std::function<bool(const Args&)> run;  // false: a bad argument
   };
   void load();
+  std::string controlsJson();
   void add(const std::string& name, size_t minArgs, size_t maxArgs,
            std::function<bool(const Args&)> run);
 

@@ -1,5 +1,6 @@
 #include "platform/headless/headless_platform.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -18,6 +19,11 @@ HeadlessPlatform::HeadlessPlatform(std::string workDir) : dir_(std::move(workDir
     st.left = c.left;
     st.top = c.top;
     st.caption = c.caption;
+  }
+  for (const auto& sc : kScrollSpecs) {
+    auto& st = controls_[size_t(sc.id)];
+    st.min = sc.min, st.max = sc.max, st.value = sc.value;
+    st.smallChange = sc.smallChange, st.largeChange = sc.largeChange;
   }
 }
 
@@ -90,11 +96,18 @@ bool HeadlessPlatform::writeFileAtomic(const std::string& name, std::string_view
 }
 
 void HeadlessPlatform::setScrollRange(ControlId id, int16_t min, int16_t max) {
-  ctl(id).min = min;
-  ctl(id).max = max;
+  auto& st = ctl(id);
+  st.min = min;
+  st.max = max;
+  // A value outside the new range moves into it, as a real scroll bar's does.
+  setScrollValue(id, st.value);
 }
 void HeadlessPlatform::setScrollValue(ControlId id, int16_t value) {
-  ctl(id).value = value;
+  auto& st = ctl(id);
+  value = std::clamp(value, st.min, std::max(st.min, st.max));
+  if (value == st.value) return;
+  st.value = value;
+  if (scrollChange_) scrollChange_(id);
 }
 
 void HeadlessPlatform::drawText(Image& image, int32_t x, int32_t y, double points, uint32_t rgb,

@@ -3,6 +3,7 @@
 // recorded as data and images you can read. Files are real, in a working directory.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -18,7 +19,7 @@ class HeadlessPlatform : public Platform {
     int32_t left = 0, top = 0;
     std::string caption;
     bool enabled = true;
-    int16_t min = 0, max = 0, value = 0;
+    int16_t min = 0, max = 0, value = 0, smallChange = 1, largeChange = 1;
     std::vector<std::string> items;
   };
 
@@ -39,6 +40,11 @@ class HeadlessPlatform : public Platform {
   }
   // Makes every file write fail, as a full disk would.
   void setWritesFail(bool fail) { writesFail_ = fail; }
+  // Receives every change of a scroll bar's value, as the window's change
+  // events would (the core's Form2::scrollChanged).
+  void onScrollChange(std::function<void(ControlId)> f) { scrollChange_ = std::move(f); }
+  // A user's click and a user's move of a scroll bar.
+  ControlId focus() const { return focus_; }
 
   // ---- Readings.
   const ControlState& controlState(ControlId id) const { return controls_[size_t(id)]; }
@@ -77,7 +83,10 @@ class HeadlessPlatform : public Platform {
   int16_t scrollValue(ControlId id) const override { return controls_[size_t(id)].value; }
   void listClear(ControlId id) override { ctl(id).items.clear(); }
   void listAdd(ControlId id, std::string_view line) override { ctl(id).items.emplace_back(line); }
-  void setFocus(ControlId) override {}
+  void setFocus(ControlId id) override { focus_ = id; }
+  void setScrollSteps(ControlId id, int16_t small, int16_t large) override {
+    ctl(id).smallChange = small, ctl(id).largeChange = large;
+  }
   void drawText(Image& image, int32_t x, int32_t y, double points, uint32_t rgb,
                 std::string_view text) override;
   void presentOverlay(const Image& overlay, const std::vector<Rect>& changed) override;
@@ -98,6 +107,8 @@ class HeadlessPlatform : public Platform {
   std::vector<double> queued_;
   size_t nextQueued_ = 0;
   bool writesFail_ = false;
+  std::function<void(ControlId)> scrollChange_;
+  ControlId focus_ = ControlId::Count;
   bool endCalled_ = false;
   std::array<ControlState, kControlCount> controls_;
   std::array<const Image*, kControlCount> pictures_{};
