@@ -22,6 +22,14 @@ bool isSettingsSlot(int16_t v) {
   return v >= 1 && v <= kMaxPets;
 }
 
+// A two-state switch: 0 and 1 swap, any other value stays.
+void flip(int16_t& v) {
+  if (v == 0)
+    v = 1;
+  else if (v == 1)
+    v = 0;
+}
+
 // The outline of a box with both corners included, in pixels.
 void frameBox(Image& img, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour) {
   img.fill(Rect{x1, y1, x2 + 1, y1 + 1}, colour);
@@ -185,6 +193,14 @@ void Panels::setSettingsLabels(int n) {
   p_.setCaption(ControlId::Label3, "拡大率：" + numberText(s_.zoom[size_t(n)]) + "％");
 }
 
+// The new-pet view's mode button; the bars are set by hand only in free mode.
+void Panels::showNewPetMode(int n) {
+  const int16_t mode = s_.criterionMode[size_t(n)];
+  if (mode == 0) p_.setCaption(ControlId::Command8, "自由設定モード");
+  if (mode == 1) p_.setCaption(ControlId::Command8, "進化基準モード");
+  if (mode == 0 || mode == 1) setBarsEnabled(mode == 0);
+}
+
 void Panels::setBarsEnabled(bool enabled) {
   p_.setEnabled(ControlId::HScroll1, enabled);
   p_.setEnabled(ControlId::HScroll2, enabled);
@@ -238,13 +254,7 @@ void Panels::openPetSettings(int n) {
     p_.setScrollValue(ControlId::HScroll1, s_.speed[i]);
     p_.setScrollValue(ControlId::HScroll2, s_.zoom[i]);
     p_.showControl(ControlId::Command8, true);
-    if (s_.criterionMode[i] == 0) {
-      p_.setCaption(ControlId::Command8, "自由設定モード");
-      setBarsEnabled(true);
-    } else if (s_.criterionMode[i] == 1) {
-      p_.setCaption(ControlId::Command8, "進化基準モード");
-      setBarsEnabled(false);
-    }
+    showNewPetMode(n);
     captionFromPeriod(p_, ControlId::Label4, s_.growthChoice);
     captionFromChase(p_, s_.chaseMouse[i]);
   }
@@ -266,13 +276,7 @@ void Panels::refreshPetSettings(int n) {
     centre(ControlId::Picture1);
     p_.showControl(ControlId::Picture1, true);
     setSettingsLabels(n);
-    if (s_.criterionMode[i] == 0) {
-      p_.setCaption(ControlId::Command8, "自由設定モード");
-      setBarsEnabled(true);
-    } else if (s_.criterionMode[i] == 1) {
-      p_.setCaption(ControlId::Command8, "進化基準モード");
-      setBarsEnabled(false);
-    }
+    showNewPetMode(n);
     captionFromPeriod(p_, ControlId::Command4, s_.growthChoice);
     captionFromChase(p_, s_.chaseMouse[i]);
   }
@@ -291,12 +295,7 @@ void Panels::HScroll2_Change() {
 }
 
 void Panels::Command3_Click() {
-  if (!isSettingsSlot(s_.panelSlot)) return;
-  int16_t& chase = s_.chaseMouse[size_t(s_.panelSlot)];
-  if (chase == 0)
-    chase = 1;
-  else if (chase == 1)
-    chase = 0;
+  if (isSettingsSlot(s_.panelSlot)) flip(s_.chaseMouse[size_t(s_.panelSlot)]);
 }
 
 void Panels::Command4_Click() {
@@ -304,26 +303,23 @@ void Panels::Command4_Click() {
 }
 
 void Panels::Command8_Click() {
-  if (!isSettingsSlot(s_.panelSlot)) return;
-  int16_t& mode = s_.criterionMode[size_t(s_.panelSlot)];
-  if (mode == 0)
-    mode = 1;
-  else if (mode == 1)
-    mode = 0;
+  if (isSettingsSlot(s_.panelSlot)) flip(s_.criterionMode[size_t(s_.panelSlot)]);
+}
+
+void Panels::closeSettings() {
+  s_.settei = kSlotListRequest;
+  s_.panelSlot = 0;
+  p_.showControl(ControlId::Picture1, false);
 }
 
 void Panels::Command1_Click() {
   if (isSettingsSlot(s_.panelSlot) && !s_.inUse(s_.panelSlot)) createPet(s_.panelSlot);
-  s_.settei = kSlotListRequest;
-  s_.panelSlot = 0;
-  p_.showControl(ControlId::Picture1, false);
+  closeSettings();
 }
 
 void Panels::Command2_Click() {
   if (isSettingsSlot(s_.panelSlot)) deletePet(s_, s_.panelSlot);  // a free slot: cancel
-  s_.settei = kSlotListRequest;
-  s_.panelSlot = 0;
-  p_.showControl(ControlId::Picture1, false);
+  closeSettings();
 }
 
 void Panels::createPet(int n) {

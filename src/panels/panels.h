@@ -54,6 +54,8 @@ class Panels {
   void centre(ControlId id);
   void setSettingsLabels(int n);
   void setBarsEnabled(bool enabled);
+  void showNewPetMode(int n);
+  void closeSettings();
   // Prints at (x, y) twips of Picture4 in `points`.
   void print(int32_t xTwips, int32_t yTwips, double points, std::string_view text);
 
