@@ -50,16 +50,18 @@ void transparentBlt(Image& dst, Rect d, const Image& src, int32_t sx, int32_t sy
   // covers with a branch-free select that the compiler vectorises.
   const auto width = size_t(r.right - r.left);
   thread_local std::vector<uint32_t> line;
-  if (line.size() < width) line.resize(width);
+  thread_local std::vector<int32_t> columns;
+  if (line.size() < width) line.resize(width), columns.resize(width);
+  for (size_t i = 0; i < width; ++i) {
+    const int64_t x = r.left + int64_t(i) - d.left;
+    columns[i] = sx + int32_t((2 * x + 1) * sw / (2 * dw));
+  }
   int32_t lineY = -1;
   for (int32_t y = r.top; y < r.bottom; ++y) {
     const int32_t srcY = sy + int32_t((int64_t(2 * (y - d.top) + 1) * sh) / (2 * dh));
     if (srcY != lineY) {
       const uint32_t* srow = src.row(srcY);
-      for (size_t i = 0; i < width; ++i) {
-        const int64_t x = r.left + int64_t(i) - d.left;
-        line[i] = srow[sx + int32_t((2 * x + 1) * sw / (2 * dw))];
-      }
+      for (size_t i = 0; i < width; ++i) line[i] = srow[columns[i]];
       lineY = srcY;
     }
     uint32_t* out = dst.row(y) + r.left;
