@@ -1,0 +1,257 @@
+// The Windows desktop program: one instance per working directory, a 16 ms
+// tick, a tray icon with its menu, and quit requests from the window and the
+// session.
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cwchar>
+#include <functional>
+#include <string>
+
+#include "platform/win32/text.h"
+#include "platform/win32/win32_platform.h"
+#include "shell/form2.h"
+
+namespace {
+
+constexpr UINT kTickMs = 16;
+constexpr UINT_PTR kTickTimer = 1;
+constexpr UINT kTrayMessage = WM_APP + 1;
+constexpr UINT kTrayId = 1;
+enum MenuCommand : UINT { kOpenList = 1, kShowInfo, kSaveAndQuit };
+
+void writeStderr(const char* text) {
+  HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+  if (!err || err == INVALID_HANDLE_VALUE) return;
+  DWORD n = 0;
+  WriteFile(err, text, DWORD(std::char_traits<char>::length(text)), &n, nullptr);
+}
+
+// A mutex named after the working directory's full path (case folded, as
+// Windows compares paths), held for the whole run; the system lets go when
+// the process ends, however it ends.
+HANDLE lockWorkingDirectory(bool* alreadyRunning) {
+  wchar_t dir[32768];
+  DWORD n = GetCurrentDirectoryW(32768, dir);
+  std::wstring path(dir, n);
+  wchar_t full[32768];
+  if (DWORD m = GetFullPathNameW(path.c_str(), 32768, full, nullptr); m > 0 && m < 32768)
+    path.assign(full, m);
+  while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+  CharUpperBuffW(path.data(), DWORD(path.size()));
+  uint64_t hash = 1469598103934665603ull;  // FNV-1a over the UTF-16 units
+  for (wchar_t c : path) {
+    hash ^= uint16_t(c);
+    hash *= 1099511628211ull;
+  }
+  wchar_t name[64];
+  std::swprintf(name, 64, L"Local\\deskpet-%016llx", static_cast<unsigned long long>(hash));
+  HANDLE mutex = CreateMutexW(nullptr, TRUE, name);
+  *alreadyRunning = mutex && GetLastError() == ERROR_ALREADY_EXISTS;
+  return mutex;
+}
+
+int refuseSecondInstance() {
+  writeStderr(
+      "deskpet: another deskpet is already running in this folder; this one ends without "
+      "touching its data.\n");
+  // Goes away by itself, so a second start from a script never hangs: the
+  // box's own loop ends on WM_QUIT.
+  SetTimer(nullptr, 0, 15000, [](HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(1); });
+  MessageBoxW(nullptr, L"もこぽんは既に起動しています。", L"もこぽん",
+              MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND | MB_TOPMOST);
+  return 1;
+}
+
+// The tray icon and its menu, on a hidden window of their own.
+class Tray {
+ public:
+  Tray(HINSTANCE instance, pet::Form2& form, pet::win32::Win32Platform& platform,
+       std::function<void()> quit)
+      : form_(form), platform_(platform), quit_(std::move(quit)) {
+    taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.lpszClassName = L"DeskpetTray";
+    RegisterClassExW(&wc);
+    window_ = CreateWindowExW(WS_EX_TOOLWINDOW, L"DeskpetTray", L"もこぽん", WS_POPUP, 0, 0, 0, 0,
+                              nullptr, nullptr, instance, nullptr);
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  }
+  ~Tray() { remove(); }
+
+  void add() {
+    NOTIFYICONDATAW nid = data(NIF_MESSAGE | NIF_ICON | NIF_TIP);
+    shown_ = Shell_NotifyIconW(NIM_ADD, &nid);
+  }
+  void remove() {
+    if (!shown_) return;
+    NOTIFYICONDATAW nid = data(0);
+    Shell_NotifyIconW(NIM_DELETE, &nid);
+    shown_ = false;
+  }
+  // The tooltip follows the number of pets.
+  void update() {
+    if (form_.state().petCount == count_) return;
+    if (!shown_) return add();
+    NOTIFYICONDATAW nid = data(NIF_TIP);
+    Shell_NotifyIconW(NIM_MODIFY, &nid);
+  }
+
+ private:
+  NOTIFYICONDATAW data(UINT flags) {
+    NOTIFYICONDATAW nid{};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = window_;
+    nid.uID = kTrayId;
+    nid.uFlags = flags;
+    nid.uCallbackMessage = kTrayMessage;
+    nid.hIcon = platform_.icon(GetSystemMetrics(SM_CXSMICON));
+    count_ = form_.state().petCount;
+    std::swprintf(nid.szTip, sizeof nid.szTip / sizeof nid.szTip[0], L"もこぽん（%d匹）",
+                  int(count_));
+    return nid;
+  }
+
+  static LRESULT CALLBACK proc(HWND h, UINT m, WPARAM w, LPARAM l) {
+    auto* self = reinterpret_cast<Tray*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+    if (self) {
+      if (m == kTrayMessage) {
+        self->onIcon(UINT(l));
+        return 0;
+      }
+      if (m == self->taskbarCreated_) {  // the shell came back: show the icon again
+        self->shown_ = false;
+        self->add();
+        return 0;
+      }
+      if (m == WM_CLOSE) {
+        self->quit_();
+        return 0;
+      }
+    }
+    return DefWindowProcW(h, m, w, l);
+  }
+
+  void onIcon(UINT mouse) {
+    if (mouse == WM_LBUTTONUP) {
+      form_.requestPanel(200);
+    } else if (mouse == WM_RBUTTONUP || mouse == WM_CONTEXTMENU) {
+      HMENU menu = CreatePopupMenu();
+      AppendMenuW(menu, MF_STRING, kOpenList, L"一覧を開く");
+      AppendMenuW(menu, MF_STRING, kShowInfo, L"情報を表示");
+      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+      AppendMenuW(menu, MF_STRING, kSaveAndQuit, L"保存して終了");
+      POINT p;
+      GetCursorPos(&p);
+      // The menu closes when the user clicks elsewhere only if its owner is
+      // in the foreground.
+      SetForegroundWindow(window_);
+      const UINT cmd = UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON,
+                                           p.x, p.y, 0, window_, nullptr));
+      PostMessageW(window_, WM_NULL, 0, 0);
+      DestroyMenu(menu);
+      if (cmd == kOpenList) form_.requestPanel(200);
+      if (cmd == kShowInfo) form_.requestPanel(100);
+      if (cmd == kSaveAndQuit) form_.requestQuit();
+    }
+  }
+
+  pet::Form2& form_;
+  pet::win32::Win32Platform& platform_;
+  std::function<void()> quit_;
+  HWND window_ = nullptr;
+  UINT taskbarCreated_ = 0;
+  bool shown_ = false;
+  int16_t count_ = -1;
+};
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  SetProcessDPIAware();
+  bool alreadyRunning = false;
+  HANDLE lock = lockWorkingDirectory(&alreadyRunning);
+  if (alreadyRunning) return refuseSecondInstance();
+
+  pet::win32::Win32Platform platform(instance);
+  pet::Form2 form(platform);
+  platform.attach(&form);
+
+  // A quit request saves on the next tick. Before the data file is loaded
+  // (run states 0 and 8) a save would write empty slots over it, so the
+  // request waits until then.
+  bool quitPending = false;
+  auto loaded = [&] {
+    const int16_t rs = form.state().runState;
+    return rs != 0 && rs != 8;
+  };
+  auto applyQuit = [&] {
+    if (quitPending && loaded()) form.requestQuit();
+  };
+  auto requestQuit = [&] {
+    quitPending = true;
+    applyQuit();
+  };
+
+  Tray tray(instance, form, platform, requestQuit);
+  platform.setOnEnd([&] {
+    tray.remove();
+    if (lock) CloseHandle(lock);
+  });
+
+  platform.setMessageHook([&](UINT m, WPARAM w, LPARAM, LRESULT& result) {
+    switch (m) {
+      case WM_TIMER:
+        if (w != kTickTimer) return false;
+        applyQuit();
+        form.Fpss_Timer();
+        form.Timer1_Timer();
+        tray.update();
+        return true;
+      case WM_CLOSE:
+        requestQuit();
+        return true;
+      case WM_QUERYENDSESSION:
+        requestQuit();
+        result = TRUE;
+        return true;
+      case WM_ENDSESSION:
+        // The session ends when this returns: save now, not on a tick.
+        if (w) {
+          requestQuit();
+          if (loaded()) form.Timer1_Timer();
+          platform.endProgram();
+        }
+        return true;
+      default:
+        return false;
+    }
+  });
+
+  form.Form_Load();
+  tray.add();
+  SetTimer(platform.window(), kTickTimer, kTickMs, nullptr);
+
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    // Key preview: the window sees a key before the child control with the
+    // focus does.
+    if ((msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && platform.keyPreview()) {
+      const int shift = (GetKeyState(VK_SHIFT) < 0 ? 1 : 0) |
+                        (GetKeyState(VK_CONTROL) < 0 ? 2 : 0) | (GetKeyState(VK_MENU) < 0 ? 4 : 0);
+      form.Form_KeyDown(int(msg.wParam), shift);
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  // The loop ended with no tick to come: save now.
+  requestQuit();
+  form.Timer1_Timer();
+  platform.endProgram();
+}

@@ -1,0 +1,663 @@
+#include "platform/win32/win32_platform.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/win32/files.h"
+#include "platform/win32/text.h"
+#include "shell/form2.h"
+
+namespace pet::win32 {
+
+namespace {
+
+constexpr int kTwips = 15;
+constexpr int kDefaultFontTenths = 98;  // 9.75 pt when the table names no size
+constexpr int kFirstChildId = 100;
+constexpr wchar_t kOverlayClass[] = L"DeskpetOverlay";
+constexpr wchar_t kPanelClass[] = L"DeskpetPanel";
+
+int px(int32_t twips) {
+  return int(std::lround(double(twips) / kTwips));
+}
+
+COLORREF colorRef(uint32_t rgb) {
+  return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+bool isWindowLevel(ControlId id) {
+  return control(id).parent == ControlId::Count;
+}
+
+int shiftState(WPARAM keys) {
+  return ((keys & MK_SHIFT) ? 1 : 0) | ((keys & MK_CONTROL) ? 2 : 0) |
+         (GetKeyState(VK_MENU) < 0 ? 4 : 0);
+}
+
+int buttonMask(WPARAM keys) {
+  return ((keys & MK_LBUTTON) ? 1 : 0) | ((keys & MK_RBUTTON) ? 2 : 0) |
+         ((keys & MK_MBUTTON) ? 4 : 0);
+}
+
+std::wstring caption(std::string_view utf8) {
+  std::wstring s = widen(utf8);
+  std::erase(s, L'\r');
+  return s;
+}
+
+// A 32-bit top-down DIB section of w x h pixels.
+HBITMAP dibSection(int w, int h, uint32_t** bits) {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  void* p = nullptr;
+  HBITMAP b = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
+  *bits = static_cast<uint32_t*>(p);
+  return b;
+}
+
+}  // namespace
+
+Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
+  panelBrush_ = CreateSolidBrush(colorRef(kPanelColour));
+  registerClasses();
+  createWindow();
+  createControls();
+}
+
+Win32Platform::~Win32Platform() {
+  if (window_) DestroyWindow(window_);
+  if (surfaceDc_) {
+    SelectObject(surfaceDc_, surfaceOld_);
+    DeleteDC(surfaceDc_);
+    DeleteObject(surface_);
+  }
+  if (textDc_) {
+    SelectObject(textDc_, textOld_);
+    DeleteDC(textDc_);
+    DeleteObject(textBitmap_);
+  }
+  for (auto& [size, icon] : icons_) DestroyIcon(icon);
+  DeleteObject(panelBrush_);
+}
+
+void Win32Platform::registerClasses() {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = overlayProc;
+  wc.hInstance = instance_;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.lpszClassName = kOverlayClass;
+  RegisterClassExW(&wc);
+  // Panels take double-clicks (the slot list opens a pet's settings).
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = panelProc;
+  wc.lpszClassName = kPanelClass;
+  RegisterClassExW(&wc);
+}
+
+void Win32Platform::createWindow() {
+  // Out of the taskbar (tool window), and it takes no activation until a
+  // panel needs the keyboard: the pets never take the focus from the user.
+  window_ =
+      CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, kOverlayClass,
+                      L"もこぽん", WS_POPUP | WS_CLIPCHILDREN, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                      GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, instance_, nullptr);
+  SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  activatable_ = false;
+}
+
+void Win32Platform::createControls() {
+  // Table order: parents before children; later siblings stack above earlier ones.
+  for (const ControlSpec& c : kControls) {
+    if (c.kind == ControlKind::FileList) continue;  // the files come from the working directory
+    HWND parent = c.parent == ControlId::Count ? window_ : hwnd(c.parent);
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (c.visibleAtStart ? WS_VISIBLE : 0);
+    const wchar_t* cls = nullptr;
+    switch (c.kind) {
+      case ControlKind::Panel:
+      case ControlKind::Picture:
+        cls = kPanelClass;
+        style |= WS_CLIPCHILDREN | (c.bordered ? WS_BORDER : 0);
+        break;
+      case ControlKind::Button:
+        cls = L"BUTTON";
+        style |= BS_PUSHBUTTON | WS_TABSTOP;
+        break;
+      case ControlKind::Label:
+        cls = L"STATIC";
+        style |= SS_LEFT | SS_NOPREFIX | (c.bordered ? WS_BORDER : 0);
+        break;
+      case ControlKind::HScroll:
+        cls = L"SCROLLBAR";
+        style |= SBS_HORZ;
+        break;
+      case ControlKind::VScroll:
+        cls = L"SCROLLBAR";
+        style |= SBS_VERT;
+        break;
+      case ControlKind::List:
+        cls = L"LISTBOX";
+        style |= WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL;
+        break;
+      case ControlKind::FileList:
+        break;
+    }
+    const int index = int(c.id);
+    HWND h = CreateWindowExW(
+        0, cls, caption(c.caption).c_str(), style, px(c.left), px(c.top), px(c.width), px(c.height),
+        parent, reinterpret_cast<HMENU>(INT_PTR(kFirstChildId + index)), instance_, nullptr);
+    if (!h) continue;
+    if (cls == kPanelClass) SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    controls_[size_t(index)] = h;
+    const int tenths = c.fontTenths > 0 ? c.fontTenths : kDefaultFontTenths;
+    SendMessageW(h, WM_SETFONT,
+                 reinterpret_cast<WPARAM>(minchoFont(fontPixels(tenths / 10.0), false)), FALSE);
+    SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+  for (const ScrollSpec& s : kScrollSpecs) {
+    Scroll& sc = scrolls_[size_t(s.id)];
+    sc = {s.min, s.max, s.smallChange, s.largeChange, s.value};
+    SCROLLINFO si{sizeof si,
+                  SIF_RANGE | SIF_POS | SIF_DISABLENOSCROLL,
+                  std::min(s.min, s.max),
+                  std::max(s.min, s.max),
+                  0,
+                  s.value,
+                  0};
+    if (HWND h = hwnd(s.id)) SetScrollInfo(h, SB_CTL, &si, FALSE);
+  }
+}
+
+ControlId Win32Platform::idOf(HWND h) const {
+  const int index = GetDlgCtrlID(h) - kFirstChildId;
+  if (index < 0 || index >= kControlCount || controls_[size_t(index)] != h) return ControlId::Count;
+  return ControlId(index);
+}
+
+// ---------------------------------------------------------------- window
+
+int32_t Win32Platform::screenWidthTwips() const {
+  return GetSystemMetrics(SM_CXSCREEN) * kTwips;
+}
+int32_t Win32Platform::screenHeightTwips() const {
+  return GetSystemMetrics(SM_CYSCREEN) * kTwips;
+}
+
+void Win32Platform::setBackgroundColour(uint32_t rgb) {
+  background_ = rgb;
+}
+
+void Win32Platform::placeWindow(int32_t l, int32_t t, int32_t w, int32_t h) {
+  SetWindowPos(window_, nullptr, px(l), px(t), px(w), px(h),
+               SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+  ensureSurface(px(w), px(h));
+}
+
+void Win32Platform::setColourKey(uint32_t rgb) {
+  key_ = rgb;
+  SetWindowLongPtrW(window_, GWL_EXSTYLE, GetWindowLongPtrW(window_, GWL_EXSTYLE) | WS_EX_LAYERED);
+  SetLayeredWindowAttributes(window_, colorRef(rgb), 0, LWA_COLORKEY);
+}
+
+void Win32Platform::makeTopmostAndShow() {
+  SetWindowPos(window_, HWND_TOPMOST, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  UpdateWindow(window_);
+}
+
+void Win32Platform::ensureSurface(int w, int h) {
+  if (surfaceDc_ && w == surfaceW_ && h == surfaceH_) return;
+  if (surfaceDc_) {
+    SelectObject(surfaceDc_, surfaceOld_);
+    DeleteObject(surface_);
+  } else {
+    surfaceDc_ = CreateCompatibleDC(nullptr);
+  }
+  surface_ = dibSection(std::max(1, w), std::max(1, h), &surfaceBits_);
+  surfaceOld_ = SelectObject(surfaceDc_, surface_);
+  surfaceW_ = std::max(1, w);
+  surfaceH_ = std::max(1, h);
+  std::fill_n(surfaceBits_, size_t(surfaceW_) * size_t(surfaceH_), background_);
+}
+
+void Win32Platform::blit(HDC dc, const RECT& r) {
+  if (!surfaceDc_) return;
+  BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, surfaceDc_, r.left, r.top, SRCCOPY);
+}
+
+void Win32Platform::presentOverlay(const Image& overlay, const std::vector<Rect>& changed) {
+  std::vector<Rect> rects = changed;
+  if (overlay.width() != surfaceW_ || overlay.height() != surfaceH_) {
+    ensureSurface(overlay.width(), overlay.height());
+    rects.assign(1, Rect{0, 0, overlay.width(), overlay.height()});
+  }
+  GdiFlush();
+  HDC dc = nullptr;
+  for (const Rect& r : rects) {
+    const Rect c = clipTo(r, overlay.width(), overlay.height());
+    if (c.empty()) continue;
+    const size_t n = size_t(c.right - c.left) * sizeof(uint32_t);
+    for (int32_t y = c.top; y < c.bottom; ++y)
+      std::memcpy(surfaceBits_ + size_t(y) * size_t(surfaceW_) + size_t(c.left),
+                  overlay.row(y) + c.left, n);
+    if (!dc) dc = GetDC(window_);
+    blit(dc, RECT{c.left, c.top, c.right, c.bottom});
+  }
+  if (dc) ReleaseDC(window_, dc);
+}
+
+LRESULT CALLBACK Win32Platform::overlayProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(h, m, w, l);
+  return self->onOverlay(h, m, w, l);
+}
+
+LRESULT Win32Platform::onOverlay(HWND h, UINT m, WPARAM w, LPARAM l) {
+  LRESULT result = 0;
+  if (hook_ && hook_(m, w, l, result)) return result;
+  const int x = GET_X_LPARAM(l) * kTwips, y = GET_Y_LPARAM(l) * kTwips;
+  switch (m) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(h, &ps);
+      GdiFlush();
+      blit(dc, ps.rcPaint);
+      EndPaint(h, &ps);
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_MOUSEACTIVATE:
+      return activatable_ ? MA_ACTIVATE : MA_NOACTIVATE;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN: {
+      // The drag goes on outside the pet's pixels and outside the window.
+      SetCapture(h);
+      pressed_ = true;
+      const int button = m == WM_LBUTTONDOWN ? 1 : m == WM_RBUTTONDOWN ? 2 : 4;
+      if (form_) form_->Form_MouseDown(button, shiftState(w), x, y);
+      return 0;
+    }
+    case WM_MOUSEMOVE:
+      if (form_) form_->Form_MouseMove(buttonMask(w), shiftState(w), x, y);
+      return 0;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP: {
+      const int button = m == WM_LBUTTONUP ? 1 : m == WM_RBUTTONUP ? 2 : 4;
+      if (!(w & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) && pressed_) {
+        pressed_ = false;
+        ReleaseCapture();
+      }
+      if (form_) form_->Form_MouseUp(button, shiftState(w), x, y);
+      return 0;
+    }
+    default:
+      break;
+  }
+  return DefWindowProcW(h, m, w, l);
+}
+
+// ---------------------------------------------------------------- panels
+
+LRESULT CALLBACK Win32Platform::panelProc(HWND h, UINT m, WPARAM w, LPARAM l) {
+  auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(h, m, w, l);
+  return self->onPanel(self->idOf(h), h, m, w, l);
+}
+
+LRESULT Win32Platform::onPanel(ControlId panel, HWND h, UINT m, WPARAM w, LPARAM l) {
+  switch (m) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(h, &ps);
+      const bool filled = panel != ControlId::Count && control(panel).kind == ControlKind::Panel;
+      FillRect(dc, &ps.rcPaint, filled ? panelBrush_ : GetSysColorBrush(COLOR_BTNFACE));
+      if (panel != ControlId::Count) {
+        if (const Image* img = pictures_[size_t(panel)]) {
+          BITMAPINFO bi{};
+          bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+          bi.bmiHeader.biWidth = img->width();
+          bi.bmiHeader.biHeight = -img->height();
+          bi.bmiHeader.biPlanes = 1;
+          bi.bmiHeader.biBitCount = 32;
+          bi.bmiHeader.biCompression = BI_RGB;
+          StretchDIBits(dc, 0, 0, img->width(), img->height(), 0, 0, img->width(), img->height(),
+                        img->data(), &bi, DIB_RGB_COLORS, SRCCOPY);
+        }
+      }
+      EndPaint(h, &ps);
+      return 0;
+    }
+    case WM_CTLCOLORSTATIC: {
+      // Labels print on the panel's own colour.
+      HDC dc = reinterpret_cast<HDC>(w);
+      SetBkMode(dc, TRANSPARENT);
+      SetTextColor(dc, colorRef(kWindowTextColour));
+      return reinterpret_cast<LRESULT>(panelBrush_);
+    }
+    case WM_COMMAND:
+      if (HIWORD(w) == BN_CLICKED && l) {
+        const ControlId id = idOf(reinterpret_cast<HWND>(l));
+        if (id != ControlId::Count && form_) form_->controlClicked(id);
+        return 0;
+      }
+      break;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+      if (l) onScroll(reinterpret_cast<HWND>(l), LOWORD(w));
+      return 0;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+      if (panel == ControlId::Picture4 && form_) {
+        const int button = m == WM_LBUTTONDOWN ? 1 : m == WM_RBUTTONDOWN ? 2 : 4;
+        form_->panelMouseDown(button, GET_X_LPARAM(l) * kTwips, GET_Y_LPARAM(l) * kTwips);
+      }
+      return 0;
+    case WM_LBUTTONDBLCLK:
+      if (panel == ControlId::Picture4 && form_) form_->panelDblClick();
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(h, m, w, l);
+}
+
+void Win32Platform::onScroll(HWND bar, int code) {
+  const ControlId id = idOf(bar);
+  if (id == ControlId::Count) return;
+  const Scroll& s = scrolls_[size_t(id)];
+  int v = s.value;
+  switch (code) {
+    case SB_LINELEFT:
+      v -= s.small;
+      break;
+    case SB_LINERIGHT:
+      v += s.small;
+      break;
+    case SB_PAGELEFT:
+      v -= s.large;
+      break;
+    case SB_PAGERIGHT:
+      v += s.large;
+      break;
+    case SB_LEFT:
+      v = std::min(s.min, s.max);
+      break;
+    case SB_RIGHT:
+      v = std::max(s.min, s.max);
+      break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION: {
+      SCROLLINFO si{};
+      si.cbSize = sizeof si;
+      si.fMask = SIF_TRACKPOS;
+      GetScrollInfo(bar, SB_CTL, &si);
+      v = si.nTrackPos;
+      break;
+    }
+    default:
+      return;
+  }
+  changeScroll(id, v);
+}
+
+void Win32Platform::changeScroll(ControlId id, int value) {
+  Scroll& s = scrolls_[size_t(id)];
+  const int v = std::clamp(value, int(std::min(s.min, s.max)), int(std::max(s.min, s.max)));
+  if (v == s.value) return;
+  s.value = int16_t(v);
+  if (HWND h = hwnd(id)) SetScrollPos(h, SB_CTL, v, TRUE);
+  // As a user's change would: before this returns.
+  if (form_) form_->scrollChanged(id);
+}
+
+// ---------------------------------------------------------------- controls
+
+void Win32Platform::updateActivation() {
+  bool any = false;
+  for (const ControlSpec& c : kControls)
+    if (isWindowLevel(c.id) && hwnd(c.id) && IsWindowVisible(hwnd(c.id))) any = true;
+  if (any == activatable_) return;
+  activatable_ = any;
+  LONG_PTR ex = GetWindowLongPtrW(window_, GWL_EXSTYLE);
+  ex = any ? (ex & ~LONG_PTR(WS_EX_NOACTIVATE)) : (ex | WS_EX_NOACTIVATE);
+  SetWindowLongPtrW(window_, GWL_EXSTYLE, ex);
+}
+
+void Win32Platform::showControl(ControlId id, bool visible) {
+  HWND h = hwnd(id);
+  if (!h || bool(GetWindowLongPtrW(h, GWL_STYLE) & WS_VISIBLE) == visible) return;
+  ShowWindow(h, visible ? SW_SHOWNA : SW_HIDE);
+  if (isWindowLevel(id)) updateActivation();
+}
+
+void Win32Platform::moveControl(ControlId id, int32_t l, int32_t t) {
+  if (HWND h = hwnd(id))
+    SetWindowPos(h, nullptr, px(l), px(t), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32Platform::setCaption(ControlId id, std::string_view t) {
+  HWND h = hwnd(id);
+  if (!h) return;
+  const std::wstring s = caption(t);
+  // Only a changed text: a repaint every tick would flicker.
+  const int n = GetWindowTextLengthW(h);
+  std::wstring old(size_t(n) + 1, L'\0');
+  GetWindowTextW(h, old.data(), n + 1);
+  old.resize(size_t(n));
+  if (old != s) SetWindowTextW(h, s.c_str());
+}
+
+void Win32Platform::setEnabled(ControlId id, bool enabled) {
+  if (HWND h = hwnd(id)) EnableWindow(h, enabled);
+}
+
+void Win32Platform::setScrollRange(ControlId id, int16_t min, int16_t max) {
+  Scroll& s = scrolls_[size_t(id)];
+  s.min = min;
+  s.max = max;
+  // A range alone raises no change event.
+  s.value = int16_t(std::clamp(int(s.value), int(std::min(min, max)), int(std::max(min, max))));
+  if (HWND h = hwnd(id)) {
+    SCROLLINFO si{sizeof si,
+                  SIF_RANGE | SIF_POS | SIF_DISABLENOSCROLL,
+                  std::min(min, max),
+                  std::max(min, max),
+                  0,
+                  s.value,
+                  0};
+    SetScrollInfo(h, SB_CTL, &si, TRUE);
+  }
+}
+
+void Win32Platform::setScrollValue(ControlId id, int16_t value) {
+  changeScroll(id, value);
+}
+
+int16_t Win32Platform::scrollValue(ControlId id) const {
+  return scrolls_[size_t(id)].value;
+}
+
+void Win32Platform::setScrollSteps(ControlId id, int16_t smallChange, int16_t largeChange) {
+  scrolls_[size_t(id)].small = smallChange;
+  scrolls_[size_t(id)].large = largeChange;
+}
+
+void Win32Platform::listClear(ControlId id) {
+  if (HWND h = hwnd(id)) SendMessageW(h, LB_RESETCONTENT, 0, 0);
+}
+
+void Win32Platform::listAdd(ControlId id, std::string_view line) {
+  if (HWND h = hwnd(id))
+    SendMessageW(h, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(caption(line).c_str()));
+}
+
+void Win32Platform::setFocus(ControlId id) {
+  if (HWND h = hwnd(id); h && activatable_) SetFocus(h);
+}
+
+void Win32Platform::showPicture(ControlId id, const Image& image) {
+  pictures_[size_t(id)] = &image;
+  if (HWND h = hwnd(id)) InvalidateRect(h, nullptr, FALSE);
+}
+
+// ---------------------------------------------------------------- text
+
+void Win32Platform::drawText(Image& image, int32_t x, int32_t y, double points, uint32_t rgb,
+                             std::string_view t) {
+  const std::wstring s = caption(t);
+  if (s.empty()) return;
+  if (!textDc_) {
+    textDc_ = CreateCompatibleDC(nullptr);
+    textBitmap_ = dibSection(64, 64, &textBits_);
+    textOld_ = SelectObject(textDc_, textBitmap_);
+    textW_ = textH_ = 64;
+    SetBkMode(textDc_, TRANSPARENT);
+    SetTextAlign(textDc_, TA_LEFT | TA_TOP | TA_NOUPDATECP);
+  }
+  HFONT font = minchoFont(fontPixels(points), true);
+  SelectObject(textDc_, font);
+  SIZE size{};
+  GetTextExtentPoint32W(textDc_, s.c_str(), int(s.size()), &size);
+  // Glyphs may reach a little past the advance (overhangs).
+  const int margin = fontPixels(points) / 2 + 2;
+  const Rect touched = clipTo(Rect{x - margin, y, x + size.cx + margin, y + size.cy + margin},
+                              image.width(), image.height());
+  if (touched.empty()) return;
+  const int w = touched.right - touched.left, h = touched.bottom - touched.top;
+  if (w > textW_ || h > textH_) {
+    const int nw = std::max(w, textW_), nh = std::max(h, textH_);
+    SelectObject(textDc_, textOld_);
+    DeleteObject(textBitmap_);
+    textBitmap_ = dibSection(nw, nh, &textBits_);
+    textOld_ = SelectObject(textDc_, textBitmap_);
+    SelectObject(textDc_, font);
+    textW_ = nw;
+    textH_ = nh;
+  }
+  GdiFlush();
+  for (int row = 0; row < h; ++row)
+    std::memcpy(textBits_ + size_t(row) * size_t(textW_),
+                image.row(touched.top + row) + touched.left, size_t(w) * sizeof(uint32_t));
+  SetTextColor(textDc_, colorRef(rgb));
+  TextOutW(textDc_, x - touched.left, y - touched.top, s.c_str(), int(s.size()));
+  GdiFlush();
+  // GDI may leave its own bits in the top byte; the core compares 0x00RRGGBB.
+  for (int row = 0; row < h; ++row) {
+    const uint32_t* from = textBits_ + size_t(row) * size_t(textW_);
+    uint32_t* to = image.row(touched.top + row) + touched.left;
+    for (int col = 0; col < w; ++col) to[col] = from[col] & 0x00FFFFFFu;
+  }
+}
+
+// ---------------------------------------------------------------- icons
+
+void Win32Platform::setIcons(const std::vector<const Image*>& images) {
+  for (auto& [size, icon] : icons_) DestroyIcon(icon);
+  icons_.clear();
+  for (const Image* img : images) {
+    uint32_t* bits = nullptr;
+    HBITMAP colour = dibSection(img->width(), img->height(), &bits);
+    if (!colour) continue;
+    std::memcpy(bits, img->data(), size_t(img->width()) * size_t(img->height()) * 4);
+    // The alpha channel decides; the mask only matters to old displays.
+    std::vector<uint8_t> zeros(size_t((img->width() + 15) / 16 * 2) * size_t(img->height()), 0);
+    HBITMAP mask = CreateBitmap(img->width(), img->height(), 1, 1, zeros.data());
+    ICONINFO ii{TRUE, 0, 0, mask, colour};
+    if (HICON icon = CreateIconIndirect(&ii)) icons_.emplace_back(img->width(), icon);
+    DeleteObject(mask);
+    DeleteObject(colour);
+  }
+  if (HICON small = icon(GetSystemMetrics(SM_CXSMICON)))
+    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+  if (HICON big = icon(GetSystemMetrics(SM_CXICON)))
+    SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+}
+
+HICON Win32Platform::icon(int pixels) const {
+  HICON best = nullptr;
+  int bestDiff = 0;
+  for (const auto& [size, icon] : icons_) {
+    const int diff = std::abs(size - pixels) + (size < pixels ? 1 : 0);
+    if (!best || diff < bestDiff) {
+      best = icon;
+      bestDiff = diff;
+    }
+  }
+  return best;
+}
+
+// ---------------------------------------------------------------- the rest
+
+Point32 Win32Platform::cursorPos() {
+  POINT p{};
+  GetCursorPos(&p);
+  return {p.x, p.y};
+}
+
+LocalTime Win32Platform::now() {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
+std::string Win32Platform::shortDate() {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%04u/%02u/%02u", unsigned(t.wYear) % 10000u,
+                unsigned(t.wMonth) % 100u, unsigned(t.wDay) % 100u);
+  return buf;
+}
+
+void Win32Platform::seedRandom(double secondsSinceMidnight) {
+  rng_.seed(static_cast<uint64_t>(std::llround(secondsSinceMidnight * 1000.0)));
+}
+
+double Win32Platform::random() {
+  return static_cast<double>(rng_() >> 11) * 0x1.0p-53;
+}
+
+std::vector<std::string> Win32Platform::listFiles() {
+  return win32::listFiles();
+}
+std::optional<std::string> Win32Platform::readFile(const std::string& name) {
+  return win32::readFile(name);
+}
+bool Win32Platform::writeFileAtomic(const std::string& name, std::string_view bytes) {
+  return win32::writeFileAtomic(name, bytes);
+}
+
+void Win32Platform::reportProblem(std::string_view t) {
+  std::string line = "deskpet: ";
+  line.append(t);
+  line += "\n";
+  OutputDebugStringW(widen(line).c_str());
+  HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+  if (err && err != INVALID_HANDLE_VALUE) {
+    DWORD n = 0;
+    WriteFile(err, line.data(), DWORD(line.size()), &n, nullptr);
+  }
+}
+
+void Win32Platform::endProgram() {
+  if (onEnd_) onEnd_();
+  // At once: the data file is either saved already or must stay as it is.
+  ExitProcess(0);
+}
+
+}  // namespace pet::win32

@@ -1,0 +1,126 @@
+#pragma once
+// The Windows platform: one full-screen, borderless, topmost layered window
+// whose colour-key pixels are see-through and let the mouse through, native
+// child controls built from the control table, GDI text.
+#include <windows.h>
+
+#include <array>
+#include <functional>
+#include <random>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace pet {
+class Form2;
+}
+
+namespace pet::win32 {
+
+class Win32Platform final : public Platform {
+ public:
+  explicit Win32Platform(HINSTANCE instance);
+  ~Win32Platform() override;
+
+  void attach(Form2* form) { form_ = form; }
+  HWND window() const { return window_; }
+  bool keyPreview() const { return keyPreview_; }
+  // Runs just before the process ends (removes the tray icon).
+  void setOnEnd(std::function<void()> f) { onEnd_ = std::move(f); }
+  // The program's own handling of the overlay's messages (timer, close,
+  // session end); returns true when it handled the message.
+  using MessageHook = std::function<bool(UINT, WPARAM, LPARAM, LRESULT&)>;
+  void setMessageHook(MessageHook h) { hook_ = std::move(h); }
+  // The icon nearest `pixels` square, or nullptr before setIcons.
+  HICON icon(int pixels) const;
+
+  int32_t screenWidthTwips() const override;
+  int32_t screenHeightTwips() const override;
+  void setKeyPreview(bool on) override { keyPreview_ = on; }
+  void setBackgroundColour(uint32_t rgb) override;
+  void placeWindow(int32_t leftTwips, int32_t topTwips, int32_t widthTwips,
+                   int32_t heightTwips) override;
+  void setColourKey(uint32_t rgb) override;
+  void makeTopmostAndShow() override;
+
+  Point32 cursorPos() override;
+  LocalTime now() override;
+  std::string shortDate() override;
+  void seedRandom(double secondsSinceMidnight) override;
+  double random() override;
+
+  std::vector<std::string> listFiles() override;
+  std::optional<std::string> readFile(const std::string& name) override;
+  bool writeFileAtomic(const std::string& name, std::string_view bytes) override;
+  void reportProblem(std::string_view text) override;
+
+  void showControl(ControlId id, bool visible) override;
+  void moveControl(ControlId id, int32_t leftTwips, int32_t topTwips) override;
+  void setCaption(ControlId id, std::string_view text) override;
+  void setEnabled(ControlId id, bool enabled) override;
+  void setScrollRange(ControlId id, int16_t min, int16_t max) override;
+  void setScrollValue(ControlId id, int16_t value) override;
+  int16_t scrollValue(ControlId id) const override;
+  void setScrollSteps(ControlId id, int16_t smallChange, int16_t largeChange) override;
+  void listClear(ControlId id) override;
+  void listAdd(ControlId id, std::string_view line) override;
+  void setFocus(ControlId id) override;
+
+  void drawText(Image& image, int32_t x, int32_t y, double points, uint32_t rgb,
+                std::string_view text) override;
+  void presentOverlay(const Image& overlay, const std::vector<Rect>& changed) override;
+  void showPicture(ControlId id, const Image& image) override;
+  void setIcons(const std::vector<const Image*>& icons) override;
+  [[noreturn]] void endProgram() override;
+
+ private:
+  struct Scroll {
+    int16_t min = 0, max = 0, small = 1, large = 1, value = 0;
+  };
+  static LRESULT CALLBACK overlayProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK panelProc(HWND, UINT, WPARAM, LPARAM);
+  LRESULT onOverlay(HWND, UINT, WPARAM, LPARAM);
+  LRESULT onPanel(ControlId panel, HWND, UINT, WPARAM, LPARAM);
+  void registerClasses();
+  void createWindow();
+  void createControls();
+  void ensureSurface(int w, int h);
+  void blit(HDC dc, const RECT& r);
+  void onScroll(HWND bar, int code);
+  void changeScroll(ControlId id, int value);
+  void updateActivation();
+  HWND hwnd(ControlId id) const { return controls_[size_t(id)]; }
+  ControlId idOf(HWND h) const;
+
+  HINSTANCE instance_;
+  Form2* form_ = nullptr;
+  HWND window_ = nullptr;
+  bool keyPreview_ = false;
+  uint32_t background_ = kKeyColour;
+  uint32_t key_ = kKeyColour;
+  std::array<HWND, kControlCount> controls_{};
+  std::array<const Image*, kControlCount> pictures_{};
+  std::array<Scroll, kControlCount> scrolls_{};
+  HBRUSH panelBrush_ = nullptr;
+  // The overlay's screen pixels: a DIB section selected into a memory DC.
+  HDC surfaceDc_ = nullptr;
+  HBITMAP surface_ = nullptr;
+  HGDIOBJ surfaceOld_ = nullptr;
+  uint32_t* surfaceBits_ = nullptr;
+  int surfaceW_ = 0, surfaceH_ = 0;
+  // Scratch for text: a DIB section the core image's touched area is copied
+  // into, printed on, and copied back from.
+  HDC textDc_ = nullptr;
+  HBITMAP textBitmap_ = nullptr;
+  HGDIOBJ textOld_ = nullptr;
+  uint32_t* textBits_ = nullptr;
+  int textW_ = 0, textH_ = 0;
+  std::vector<std::pair<int, HICON>> icons_;
+  std::mt19937_64 rng_;
+  bool activatable_ = true;
+  bool pressed_ = false;
+  std::function<void()> onEnd_;
+  MessageHook hook_;
+};
+
+}  // namespace pet::win32
