@@ -201,6 +201,7 @@ int main(int argc, char** argv) {
     applyQuit();
     form.Fpss_Timer();
     form.Timer1_Timer();
+    platform.afterTick();
     if (stats.ticks % kTrayCheckTicks == 0) checkTray();
     if (tray && form.state().petCount != shownCount) {
       shownCount = form.state().petCount;

@@ -211,6 +211,11 @@ void QtPlatform::createControls() {
     w->setVisible(c.visibleAtStart);
     widgets_[size_t(c.id)] = w;
   }
+  // Labels are drawn on their container's surface, beneath every control
+  // with a window of its own (buttons, scroll bars, the list), whatever the
+  // order; among themselves they keep the table's order.
+  for (auto c = kControls.rbegin(); c != kControls.rend(); ++c)
+    if (c->kind == ControlKind::Label) widget(c->id)->lower();
   PictureSurface* list = panels_[size_t(ControlId::Picture4)]->client();
   list->setPressHandler([this](int button, QPoint pos) {
     if (form_) form_->panelMouseDown(button, pos.x() * kTwips, pos.y() * kTwips);
@@ -441,6 +446,13 @@ void QtPlatform::updateFocusAcceptance() {
   window_->windowHandle()->setFlag(Qt::WindowDoesNotAcceptFocus, !any);
 }
 
+void QtPlatform::afterTick() {
+  if (!moveSinceTick_ || !form_) return;
+  const Move m = *moveSinceTick_;
+  moveSinceTick_.reset();
+  form_->Form_MouseMove(m.buttons, m.shift, m.x, m.y);
+}
+
 void QtPlatform::onMouse(OverlayWindow::MouseKind kind, int button, int shift, QPoint pos) {
   if (!form_) return;
   const int x = pos.x() * kTwips, y = pos.y() * kTwips;
@@ -450,8 +462,10 @@ void QtPlatform::onMouse(OverlayWindow::MouseKind kind, int button, int shift, Q
       break;
     case OverlayWindow::MouseKind::Move:
       form_->Form_MouseMove(button, shift, x, y);
+      if (button != 0) moveSinceTick_ = Move{button, shift, x, y};
       break;
     case OverlayWindow::MouseKind::Up:
+      moveSinceTick_.reset();
       form_->Form_MouseUp(button, shift, x, y);
       break;
     case OverlayWindow::MouseKind::DoubleClick:

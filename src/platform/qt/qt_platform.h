@@ -6,6 +6,7 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -32,6 +33,10 @@ class QtPlatform : public Platform {
   const QIcon& icon() const { return icon_; }
   // Whether a double-click on a pet opens the slot list (no tray icon shown).
   void setTrayShown(bool shown) { trayShown_ = shown; }
+  // After each tick: a drag in progress follows the cursor sample that tick
+  // just took (a move event uses the sample of the tick before it, so without
+  // this a pet would stop one motion step short of where the cursor stopped).
+  void afterTick();
   // Called by endProgram just before the process ends.
   void setOnEnd(std::function<void()> f) { onEnd_ = std::move(f); }
   // The program's face at `pixels` high, optionally without anti-aliasing.
@@ -96,6 +101,10 @@ class QtPlatform : public Platform {
   bool acceptsFocus_ = false;
   bool keyPreview_ = false;
   bool trayShown_ = false;
+  struct Move {
+    int buttons = 0, shift = 0, x = 0, y = 0;
+  };
+  std::optional<Move> moveSinceTick_;
   uint32_t background_ = kKeyColour;
   uint32_t key_ = kKeyColour;
   std::mt19937_64 rng_;

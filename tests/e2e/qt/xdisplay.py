@@ -161,10 +161,13 @@ def read_xwd(data):
     header_size, _, _, depth, width, height = fields[:6]
     byte_order, bits_per_pixel, bytes_per_line = fields[7], fields[11], fields[12]
     ncolors = fields[19]
-    if bits_per_pixel != 32:
+    if bits_per_pixel not in (24, 32):
         raise ValueError(f"unsupported XWD: {bits_per_pixel} bits a pixel, depth {depth}")
     offset = header_size + ncolors * 12
-    raw = "BGRX" if byte_order == 0 else "XRGB"
+    if bits_per_pixel == 24:
+        raw = "BGR" if byte_order == 0 else "RGB"
+    else:
+        raw = "BGRX" if byte_order == 0 else "XRGB"
     return Image.frombuffer("RGB", (width, height), data[offset:offset + bytes_per_line * height],
                             "raw", raw, bytes_per_line, 1)
 
