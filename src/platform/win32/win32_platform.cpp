@@ -320,6 +320,18 @@ LRESULT Win32Platform::onPanel(ControlId panel, HWND h, UINT m, WPARAM w, LPARAM
   switch (m) {
     case WM_ERASEBKGND:
       return 1;
+    case WM_NCPAINT:
+      // A flat black line, whatever colour the system gives window frames.
+      if (GetWindowLongPtrW(h, GWL_STYLE) & WS_BORDER) {
+        HDC dc = GetWindowDC(h);
+        RECT r;
+        GetWindowRect(h, &r);
+        OffsetRect(&r, -r.left, -r.top);
+        FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        ReleaseDC(h, dc);
+        return 0;
+      }
+      break;
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(h, &ps);
