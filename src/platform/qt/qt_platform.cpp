@@ -1,5 +1,7 @@
 #include "platform/qt/qt_platform.h"
 
+#include <time.h>
+
 #include <QCursor>
 #include <QDateTime>
 #include <QGuiApplication>
@@ -246,19 +248,29 @@ void QtPlatform::makeTopmostAndShow() {
 }
 
 Point32 QtPlatform::cursorPos() {
-  const QPoint p = QCursor::pos();
+  const QPoint p = pointer_.read();
   return {p.x(), p.y()};
 }
 
 LocalTime QtPlatform::now() {
-  const QDateTime dt = QDateTime::currentDateTime();
-  const QDate d = dt.date();
-  const QTime t = dt.time();
-  return {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec()};
+  // The core asks several times a tick. localtime_r does not look at the
+  // zone file again (QDateTime and localtime do, a stat each time); tzset
+  // once a minute still follows a change of the system's zone.
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  if (ts.tv_sec >= nextZoneCheck_) {
+    tzset();
+    nextZoneCheck_ = ts.tv_sec + 60;
+  }
+  tm t{};
+  localtime_r(&ts.tv_sec, &t);
+  return {t.tm_year + 1900,         t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec,
+          int(ts.tv_nsec / 1000000)};
 }
 
 std::string QtPlatform::shortDate() {
-  return QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd")).toStdString();
+  const LocalTime t = now();
+  return QDate(t.year, t.month, t.day).toString(QStringLiteral("yyyy/MM/dd")).toStdString();
 }
 
 void QtPlatform::seedRandom(double secondsSinceMidnight) {
@@ -387,6 +399,8 @@ void QtPlatform::presentOverlay(const Image& overlay, const std::vector<Rect>& c
     dirty += QRect(c.left, c.top, c.right - c.left, c.bottom - c.top);
   }
   if (dirty.isEmpty()) return;
+  ++counters_.presents;
+  counters_.rects += long(rects.size());
   // New pixels first, then the shape that shows them.
   window_->repaint(dirty);
   if (reshaped) applyShape();
@@ -431,6 +445,8 @@ void QtPlatform::applyShape() {
   std::vector<BandRect> rects = mask_.bands(visiblePanels());
   if (shapeSent_ && rects == sentShape_) return;
   setShape(window_, rects);
+  ++counters_.shapes;
+  counters_.shapeRects += long(rects.size());
   sentShape_ = std::move(rects);
   shapeSent_ = true;
 }
@@ -448,9 +464,11 @@ void QtPlatform::updateFocusAcceptance() {
 
 void QtPlatform::afterTick() {
   if (!moveSinceTick_ || !form_) return;
-  const Move m = *moveSinceTick_;
-  moveSinceTick_.reset();
-  form_->Form_MouseMove(m.buttons, m.shift, m.x, m.y);
+  // The pointer reading trails by a tick, so two ticks after the last move
+  // the sample is where the cursor stopped.
+  form_->Form_MouseMove(moveSinceTick_->buttons, moveSinceTick_->shift, moveSinceTick_->x,
+                        moveSinceTick_->y);
+  if (--catchUpTicks_ <= 0) moveSinceTick_.reset();
 }
 
 void QtPlatform::onMouse(OverlayWindow::MouseKind kind, int button, int shift, QPoint pos) {
@@ -462,7 +480,10 @@ void QtPlatform::onMouse(OverlayWindow::MouseKind kind, int button, int shift, Q
       break;
     case OverlayWindow::MouseKind::Move:
       form_->Form_MouseMove(button, shift, x, y);
-      if (button != 0) moveSinceTick_ = Move{button, shift, x, y};
+      if (button != 0) {
+        moveSinceTick_ = Move{button, shift, x, y};
+        catchUpTicks_ = 2;
+      }
       break;
     case OverlayWindow::MouseKind::Up:
       moveSinceTick_.reset();

@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "platform/qt/shape_mask.h"
 #include "platform/qt/widgets.h"
+#include "platform/qt/x11_window.h"
 
 class QWidget;
 
@@ -33,9 +34,9 @@ class QtPlatform : public Platform {
   const QIcon& icon() const { return icon_; }
   // Whether a double-click on a pet opens the slot list (no tray icon shown).
   void setTrayShown(bool shown) { trayShown_ = shown; }
-  // After each tick: a drag in progress follows the cursor sample that tick
-  // just took (a move event uses the sample of the tick before it, so without
-  // this a pet would stop one motion step short of where the cursor stopped).
+  // After each tick: a drag in progress follows the cursor samples the ticks
+  // take after the last move event (a move event uses an older sample, so
+  // without this a pet would stop short of where the cursor stopped).
   void afterTick();
   // Called by endProgram just before the process ends.
   void setOnEnd(std::function<void()> f) { onEnd_ = std::move(f); }
@@ -77,6 +78,12 @@ class QtPlatform : public Platform {
   void setIcons(const std::vector<const Image*>& icons) override;
   void endProgram() override;
 
+  // What the overlay cost, for DESKPET_STATS.
+  struct Counters {
+    long presents = 0, rects = 0, shapes = 0, shapeRects = 0;
+  };
+  const Counters& counters() const { return counters_; }
+
   // Key presses of the window and its controls, before the control sees them.
   bool keyPreview() const { return keyPreview_; }
 
@@ -111,6 +118,10 @@ class QtPlatform : public Platform {
   std::map<int, QFont> textFonts_;
   QIcon icon_;
   std::function<void()> onEnd_;
+  Counters counters_;
+  int64_t nextZoneCheck_ = 0;
+  PointerReader pointer_;
+  int catchUpTicks_ = 0;
 };
 
 }  // namespace pet::qt

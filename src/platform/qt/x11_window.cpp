@@ -3,6 +3,7 @@
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QWidget>
 #include <cstdlib>
@@ -56,6 +57,28 @@ void setShape(QWidget* window, const std::vector<BandRect>& rects) {
   xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_YX_BANDED,
                        xcb_window_t(window->winId()), 0, 0, uint32_t(xr.size()), xr.data());
   xcb_flush(c);
+}
+
+PointerReader::~PointerReader() {
+  xcb_connection_t* c = connection();
+  if (pending_ && c) xcb_discard_reply(c, cookie_);
+}
+
+QPoint PointerReader::read() {
+  xcb_connection_t* c = connection();
+  if (!c) return QCursor::pos();
+  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+  if (!pending_) {
+    cookie_ = xcb_query_pointer(c, root).sequence;
+    pending_ = true;
+  }
+  if (xcb_query_pointer_reply_t* r =
+          xcb_query_pointer_reply(c, xcb_query_pointer_cookie_t{cookie_}, nullptr)) {
+    last_ = QPoint(r->root_x, r->root_y);
+    std::free(r);
+  }
+  cookie_ = xcb_query_pointer(c, root).sequence;
+  return last_;
 }
 
 }  // namespace pet::qt

@@ -6,6 +6,7 @@
 #include "platform/qt/shape_mask.h"
 
 class QWidget;
+#include <QPoint>
 
 namespace pet::qt {
 
@@ -17,5 +18,20 @@ void keepOutOfTaskbar(QWidget* window);
 // Sets the window's bounding (and so input) shape; no rectangles: nothing of
 // the window shows and every click goes through.
 void setShape(QWidget* window, const std::vector<BandRect>& rects);
+
+// The pointer's place on the screen, asked of the X server one tick ahead:
+// each reading takes the answer to the question sent at the previous one and
+// sends the next, so the program never waits for the server. Without X it
+// falls back to Qt.
+class PointerReader {
+ public:
+  ~PointerReader();
+  QPoint read();
+
+ private:
+  bool pending_ = false;
+  unsigned int cookie_ = 0;
+  QPoint last_;
+};
 
 }  // namespace pet::qt
