@@ -119,6 +119,15 @@ void Win32Platform::createControls() {
   // Table order: parents before children; later siblings stack above earlier ones.
   for (const ControlSpec& c : kControls) {
     if (c.kind == ControlKind::FileList) continue;  // the files come from the working directory
+    const int tenths = c.fontTenths > 0 ? c.fontTenths : kDefaultFontTenths;
+    HFONT font = minchoFont(fontPixels(tenths / 10.0), false);
+    if (c.kind == ControlKind::Label) {
+      labels_[size_t(c.id)] = {
+          c.visibleAtStart,
+          RECT{px(c.left), px(c.top), px(c.left) + px(c.width), px(c.top) + px(c.height)},
+          caption(c.caption), font};
+      continue;
+    }
     HWND parent = c.parent == ControlId::Count ? window_ : hwnd(c.parent);
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (c.visibleAtStart ? WS_VISIBLE : 0);
     const wchar_t* cls = nullptr;
@@ -133,8 +142,6 @@ void Win32Platform::createControls() {
         style |= BS_PUSHBUTTON | WS_TABSTOP;
         break;
       case ControlKind::Label:
-        cls = L"STATIC";
-        style |= SS_LEFT | SS_NOPREFIX | (c.bordered ? WS_BORDER : 0);
         break;
       case ControlKind::HScroll:
         cls = L"SCROLLBAR";
@@ -158,9 +165,7 @@ void Win32Platform::createControls() {
     if (!h) continue;
     if (cls == kPanelClass) SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     controls_[size_t(index)] = h;
-    const int tenths = c.fontTenths > 0 ? c.fontTenths : kDefaultFontTenths;
-    SendMessageW(h, WM_SETFONT,
-                 reinterpret_cast<WPARAM>(minchoFont(fontPixels(tenths / 10.0), false)), FALSE);
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
   for (const ScrollSpec& s : kScrollSpecs) {
@@ -350,15 +355,9 @@ LRESULT Win32Platform::onPanel(ControlId panel, HWND h, UINT m, WPARAM w, LPARAM
                         img->data(), &bi, DIB_RGB_COLORS, SRCCOPY);
         }
       }
+      if (panel != ControlId::Count) paintLabels(panel, dc);
       EndPaint(h, &ps);
       return 0;
-    }
-    case WM_CTLCOLORSTATIC: {
-      // Labels print on the panel's own colour.
-      HDC dc = reinterpret_cast<HDC>(w);
-      SetBkMode(dc, TRANSPARENT);
-      SetTextColor(dc, colorRef(kWindowTextColour));
-      return reinterpret_cast<LRESULT>(panelBrush_);
     }
     case WM_COMMAND:
       if (HIWORD(w) == BN_CLICKED && l) {
@@ -439,6 +438,31 @@ void Win32Platform::changeScroll(ControlId id, int value) {
 
 // ---------------------------------------------------------------- controls
 
+void Win32Platform::paintLabels(ControlId panel, HDC dc) {
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, colorRef(kWindowTextColour));
+  HGDIOBJ old = nullptr;
+  for (const ControlSpec& c : kControls) {
+    const Label& l = labels_[size_t(c.id)];
+    if (c.kind != ControlKind::Label || c.parent != panel || !l.visible) continue;
+    RECT r = l.rect;
+    if (c.bordered) {
+      FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+      InflateRect(&r, -1, -1);
+    }
+    HGDIOBJ prev = SelectObject(dc, l.font);
+    if (!old) old = prev;
+    DrawTextW(dc, l.text.c_str(), int(l.text.size()), &r,
+              DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+  }
+  if (old) SelectObject(dc, old);
+}
+
+void Win32Platform::invalidateLabel(ControlId id) {
+  if (HWND parent = hwnd(control(id).parent))
+    InvalidateRect(parent, &labels_[size_t(id)].rect, FALSE);
+}
+
 void Win32Platform::updateActivation() {
   bool any = false;
   for (const ControlSpec& c : kControls)
@@ -451,6 +475,12 @@ void Win32Platform::updateActivation() {
 }
 
 void Win32Platform::showControl(ControlId id, bool visible) {
+  if (control(id).kind == ControlKind::Label) {
+    if (labels_[size_t(id)].visible == visible) return;
+    labels_[size_t(id)].visible = visible;
+    invalidateLabel(id);
+    return;
+  }
   HWND h = hwnd(id);
   if (!h || bool(GetWindowLongPtrW(h, GWL_STYLE) & WS_VISIBLE) == visible) return;
   ShowWindow(h, visible ? SW_SHOWNA : SW_HIDE);
@@ -458,14 +488,28 @@ void Win32Platform::showControl(ControlId id, bool visible) {
 }
 
 void Win32Platform::moveControl(ControlId id, int32_t l, int32_t t) {
+  if (control(id).kind == ControlKind::Label) {
+    Label& label = labels_[size_t(id)];
+    if (label.rect.left == px(l) && label.rect.top == px(t)) return;
+    invalidateLabel(id);
+    OffsetRect(&label.rect, px(l) - label.rect.left, px(t) - label.rect.top);
+    invalidateLabel(id);
+    return;
+  }
   if (HWND h = hwnd(id))
     SetWindowPos(h, nullptr, px(l), px(t), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Platform::setCaption(ControlId id, std::string_view t) {
+  const std::wstring s = caption(t);
+  if (control(id).kind == ControlKind::Label) {
+    if (labels_[size_t(id)].text == s) return;
+    labels_[size_t(id)].text = s;
+    invalidateLabel(id);
+    return;
+  }
   HWND h = hwnd(id);
   if (!h) return;
-  const std::wstring s = caption(t);
   // Only a changed text: a repaint every tick would flicker.
   const int n = GetWindowTextLengthW(h);
   std::wstring old(size_t(n) + 1, L'\0');

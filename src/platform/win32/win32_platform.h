@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
@@ -74,6 +75,14 @@ class Win32Platform final : public Platform {
   [[noreturn]] void endProgram() override;
 
  private:
+  // Labels have no window of their own: their panel prints them, so they are
+  // see-through and may overlap, later ones over earlier ones.
+  struct Label {
+    bool visible = false;
+    RECT rect{};  // pixels in the panel's inner area
+    std::wstring text;
+    HFONT font = nullptr;
+  };
   struct Scroll {
     int16_t min = 0, max = 0, small = 1, large = 1, value = 0;
   };
@@ -89,6 +98,8 @@ class Win32Platform final : public Platform {
   void onScroll(HWND bar, int code);
   void changeScroll(ControlId id, int value);
   void updateActivation();
+  void paintLabels(ControlId panel, HDC dc);
+  void invalidateLabel(ControlId id);
   HWND hwnd(ControlId id) const { return controls_[size_t(id)]; }
   ControlId idOf(HWND h) const;
 
@@ -101,6 +112,7 @@ class Win32Platform final : public Platform {
   std::array<HWND, kControlCount> controls_{};
   std::array<const Image*, kControlCount> pictures_{};
   std::array<Scroll, kControlCount> scrolls_{};
+  std::array<Label, kControlCount> labels_{};
   HBRUSH panelBrush_ = nullptr;
   // The overlay's screen pixels: a DIB section selected into a memory DC.
   HDC surfaceDc_ = nullptr;
