@@ -56,12 +56,20 @@ bool lockWorkingDirectory() {
 }
 
 bool haveDisplay() {
+  const char* qpa = std::getenv("QT_QPA_PLATFORM");
+  if (qpa && (std::strcmp(qpa, "offscreen") == 0 || std::strcmp(qpa, "minimal") == 0)) return false;
   for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY"}) {
     const char* s = std::getenv(v);
     if (s && *s) return true;
   }
-  const char* qpa = std::getenv("QT_QPA_PLATFORM");
-  return qpa && *qpa;
+  return false;
+}
+
+// The overlay's shape and click-through are X11's (XWayland under Wayland),
+// and the program works in device pixels: one image pixel, one screen pixel.
+void platformDefaults() {
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "xcb", 0);
+  if (!std::getenv("QT_ENABLE_HIGHDPI_SCALING")) setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 0);
 }
 
 int refuseSecondInstance(int argc, char** argv) {
@@ -88,6 +96,7 @@ struct Stats {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platformDefaults();
   if (!lockWorkingDirectory()) return refuseSecondInstance(argc, argv);
 
   if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {

@@ -401,9 +401,11 @@ void QtPlatform::presentOverlay(const Image& overlay, const std::vector<Rect>& c
   if (dirty.isEmpty()) return;
   ++counters_.presents;
   counters_.rects += long(rects.size());
-  // New pixels first, then the shape that shows them.
-  window_->repaint(dirty);
+  // The shape first, then at once the pixels: X keeps no pixels outside a
+  // window's shape, so pixels painted before the shape grows over them would
+  // wait for an expose round trip to show.
   if (reshaped) applyShape();
+  window_->repaint(dirty);
 }
 
 void QtPlatform::showPicture(ControlId id, const Image& image) {

@@ -249,6 +249,8 @@ class Suite:
                  self.t_window)
         self.run("pets shown where the data file puts them", self.t_pets_shown,
                  [self.need_sprites()])
+        self.run("no key colour shows while 50 pets walk fast", self.t_no_key_while_walking,
+                 [self.need_sprites()])
         self.run("click on a see-through spot reaches the window beneath", self.t_click_through)
         self.run("dragging a pet moves it, keeps the focus, and a quit request saves the place",
                  self.t_drag, [self.need_sprites()])
@@ -314,6 +316,19 @@ class Suite:
             stray = mask.getbbox()
             check(stray is None, f"something shown away from the pets at {stray}")
             save_shot(shot, "pets-on-desktop.png", (300, 150, 1700, 750))
+        finally:
+            p.stop()
+
+    def t_no_key_while_walking(self):
+        pets = [datafile.pet(100 + (i % 10) * 170, 150 + (i // 10) * 170, speed=30)
+                for i in range(50)]
+        d, p = self.started_and_running(pets)
+        try:
+            shots = [self.desk.screenshot() for _ in range(30)]
+            bad = [i for i, shot in enumerate(shots) if key_pixels(shot)]
+            check(not bad, f"key colour on {len(bad)} of {len(shots)} screenshots")
+            moved = diff_mask(shots[0], shots[-1]).getbbox()
+            check(moved is not None, "the pets did not move")
         finally:
             p.stop()
 
