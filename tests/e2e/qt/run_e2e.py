@@ -142,12 +142,20 @@ def inode(path):
 
 class Suite:
     def __init__(self, build_dir, only):
+        build_dir = os.path.abspath(build_dir)
         self.binary = os.path.join(build_dir, "deskpet")
         self.probe = self._probe(os.path.join(build_dir, "deskpet-core-probe"))
         self.only = set(only)
         self.passed = self.failed = self.skipped = 0
         self.tmp = tempfile.mkdtemp(prefix="deskpet-e2e-")
         self.desk = Desktop()
+        try:
+            self._furnish()
+        except BaseException:
+            self.close()
+            raise
+
+    def _furnish(self):
         self.desk.start_tray()
         # An ordinary window beneath the overlay that logs the clicks it gets.
         self.xev_log = os.path.join(self.tmp, "xev.log")
@@ -619,6 +627,8 @@ def main():
     if len(sys.argv) < 2:
         print(__doc__)
         return 2
+    # A stop from outside still stops what the suite started.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     suite = Suite(sys.argv[1], sys.argv[2:])
     try:
         suite.all()

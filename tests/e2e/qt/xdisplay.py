@@ -37,10 +37,14 @@ class Desktop:
         self.display = ":" + number.decode().strip()
         self.env["DISPLAY"] = self.display
         self.xvfb = xvfb
-        self.wm = self.start(["openbox", "--sm-disable"])
-        self.wait_for(lambda: "_NET_SUPPORTING_WM_CHECK" in self.run(["xprop", "-root"]),
-                      "openbox")
         self.tray = None
+        try:
+            self.wm = self.start(["openbox", "--sm-disable"])
+            self.wait_for(lambda: "_NET_SUPPORTING_WM_CHECK" in self.run(["xprop", "-root"]),
+                          "openbox")
+        except BaseException:
+            self.close()
+            raise
 
     def _base_env(self):
         env = {k: v for k, v in os.environ.items()
