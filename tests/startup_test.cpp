@@ -127,8 +127,9 @@ TEST(StartUp, EscapeEndsAtOnceWithoutSaving) {
 }
 
 TEST(StartUp, QuitRequestSavesThenEndsInAnyState) {
-  for (int ticksBefore : {0, 2, 400}) {
+  for (int ticksBefore : {2, 3, 400}) {  // welcome, splash, running
     Program p;
+    if (ticksBefore == 3) p.dir.write("zpdata.mrdt", DataLines{}.bytes());
     p.load();
     p.tick(ticksBefore);
     p.s.owaru = 2;  // any other value is ignored
@@ -140,6 +141,22 @@ TEST(StartUp, QuitRequestSavesThenEndsInAnyState) {
     EXPECT_TRUE(p.form.ended());
     EXPECT_EQ(p.s.runState, state) << "nothing else of the tick runs";
     EXPECT_EQ(p.dir.read("zpdata.mrdt"), formatData(p.s));
+  }
+}
+
+TEST(StartUp, QuitRequestBeforeTheFileIsLoadedKeepsTheUsersPets) {
+  for (int ticksBefore : {0, 1}) {  // before the search, found but not loaded
+    Program p;
+    DataLines d;
+    d.petCount = 1;
+    d.slots[0] = test::pet(1, 10, 20);
+    p.dir.write("zpdata.mrdt", d.bytes());
+    p.load();
+    p.tick(ticksBefore);
+    p.s.owaru = 1;
+    p.tick();
+    EXPECT_TRUE(p.form.ended());
+    EXPECT_EQ(p.dir.read("zpdata.mrdt"), d.bytes());
   }
 }
 

@@ -45,7 +45,10 @@ void Form2::endNow() {
 void Form2::Timer1_Timer() {
   if (ended_) return;
   if (s_.owaru == 1) {
-    data_.saveData(s_);
+    // Before the data file is read (the first tick, or found but not yet
+    // loaded) memory holds none of the user's pets: saving then would
+    // overwrite them with empty slots.
+    if (s_.runState != 0 && s_.runState != 8) data_.saveData(s_);
     endNow();
     return;
   }
