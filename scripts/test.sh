@@ -1,8 +1,22 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with AddressSanitizer and UBSan, runs every test.
+# Installs what is missing, builds, and runs every test: the core's unit and
+# replay tests under AddressSanitizer and UBSan, the Linux desktop program's
+# tests on a real X server, and the Windows program's tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
+scripts/deps-desktop.sh
+scripts/deps-win32.sh
+
+echo "== core (sanitizers)"
 cmake -S . -B build-test -G Ninja -DDESKPET_SANITIZE=ON -DDESKPET_BENCH=OFF >/dev/null
 cmake --build build-test
 ctest --test-dir build-test --output-on-failure -j2
+
+echo "== Linux desktop program on Xvfb"
+cmake -S . -B build-qt -G Ninja -DDESKPET_QT=ON -DDESKPET_BENCH=OFF >/dev/null
+cmake --build build-qt
+ctest --test-dir build-qt --output-on-failure -R '^qt_'
+
+echo "== Windows program under Wine"
+scripts/e2e-win32.sh
