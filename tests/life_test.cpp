@@ -7,7 +7,7 @@
 #include "input/mouse.h"
 #include "model/datafile.h"
 #include "render/overlay.h"
-#include "sim/species.h"
+#include "sim/pet_kinds.h"
 #include "support.h"
 
 namespace pet {

@@ -4,7 +4,7 @@
 
 #include "model/numbers.h"
 #include "sim/life.h"
-#include "sim/species.h"
+#include "sim/pet_kinds.h"
 #include "support.h"
 
 namespace pet {
@@ -361,10 +361,10 @@ TEST(Panels, ControlTableTexts) {
                                    {C::List1, 480, 2640, 1815, 2370},
                                    {C::ZPjoho8, 2400, 2880, 3255, 2175},
                                    {C::Command5, 4560, 5280, 1095, 255}}) {
-    const auto& spec = control(p.id);
-    EXPECT_EQ(std::vector<int>({spec.left, spec.top, spec.width, spec.height}),
+    const auto& table = control(p.id);
+    EXPECT_EQ(std::vector<int>({table.left, table.top, table.width, table.height}),
               std::vector<int>({p.left, p.top, p.width, p.height}))
-        << spec.name;
+        << table.name;
   }
   EXPECT_EQ(controlByName("ZPjoho(8)"), C::ZPjoho8);
 }

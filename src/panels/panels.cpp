@@ -7,7 +7,7 @@
 #include "render/assets.h"
 #include "render/draw.h"
 #include "sim/life.h"
-#include "sim/species.h"
+#include "sim/pet_kinds.h"
 
 namespace pet {
 

@@ -4,7 +4,7 @@
 
 #include "model/numbers.h"
 #include "sim/life.h"
-#include "sim/species.h"
+#include "sim/pet_kinds.h"
 
 namespace pet {
 
