@@ -367,6 +367,30 @@ TEST(Panels, ControlTableTexts) {
         << table.name;
   }
   EXPECT_EQ(controlByName("ZPjoho(8)"), C::ZPjoho8);
+  for (size_t i = 0; i < kControls.size(); ++i) EXPECT_EQ(size_t(kControls[i].id), i);
+}
+
+// Platforms create controls in table order, later ones above earlier ones:
+// each container's children must come back to front, after the container.
+TEST(Panels, TableOrderIsTheStackingOrder) {
+  const std::vector<std::pair<C, std::vector<const char*>>> frontToBack = {
+      {C::Picture4, {"VScroll1", "Command11", "Command10", "Command9", "Command7", "Command6"}},
+      {C::Picture2,
+       {"Command5", "List1", "ZPjoho(9)", "ZPjoho(8)", "ZPjoho(7)", "ZPjoho(2)", "ZPjoho(6)",
+        "ZPjoho(5)", "ZPjoho(4)", "ZPjoho(3)", "ZPjoho(1)", "ZPjoho(0)"}},
+      {C::Picture1,
+       {"Command8", "Command4", "Command3", "Command2", "Command1", "HScroll2", "HScroll1", "Label4",
+        "Label3", "Label2", "Label1"}},
+      {C::Count, {"Picture4", "File1", "Picture3", "Picture2", "Picture1"}},
+  };
+  for (const auto& [parent, names] : frontToBack) {
+    std::vector<std::string> inTable;
+    for (const auto& c : kControls)
+      if (c.parent == parent) inTable.insert(inTable.begin(), std::string(c.name));
+    EXPECT_EQ(inTable, std::vector<std::string>(names.begin(), names.end()));
+    for (const auto& c : kControls)
+      if (c.parent == parent && parent != C::Count) EXPECT_LT(size_t(parent), size_t(c.id));
+  }
 }
 
 }  // namespace
