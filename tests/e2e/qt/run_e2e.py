@@ -7,112 +7,40 @@ Prints one line per check and, last, "N passed, M failed"."""
 
 import json
 import os
-import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
-import traceback
 
-from PIL import Image, ImageChops
-
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 import datafile  # noqa: E402
-from xdisplay import KEY, Desktop  # noqa: E402
+from datafile import DATA  # noqa: E402
+from xdesk import (Desktop, Failure, Program, Suite, around, check,  # noqa: E402
+                   child_centre, count_white, diff_mask, file_state, inode, key_pixels, main,
+                   pet_box, save_shot)
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
-SHOTS = os.path.join(REPO, "docs", "screenshots")
-LIGHT_GREEN = (192, 255, 192)
-DATA = "zpdata.mrdt"
-SPLASH_SECONDS = 4.0  # the splash stays for three changes of the clock's second
+# E2E_SCREENSHOTS=1 refreshes the screenshots the README shows.
+SHOTS = (os.path.join(REPO, "docs", "screenshots") if os.environ.get("E2E_SCREENSHOTS") == "1"
+         else None)
 
 
-class Skip(Exception):
-    pass
+class QtDesktop(Desktop):
+    """With a tray host and, beneath the overlay, an ordinary window that logs clicks."""
+    drop_env = Desktop.drop_env + ("QT_",)
 
+    def environment(self):
+        env = super().environment()
+        runtime = os.path.join(env["HOME"], "runtime")
+        os.makedirs(runtime, mode=0o700)
+        env.update(XDG_RUNTIME_DIR=runtime, XDG_CONFIG_HOME=os.path.join(env["HOME"], "config"),
+                   XDG_CACHE_HOME=os.path.join(env["HOME"], "cache"))
+        return env
 
-class Failure(Exception):
-    pass
-
-
-def check(cond, message):
-    if not cond:
-        raise Failure(message)
-
-
-# ---------------------------------------------------------------- the program
-
-class Program:
-    def __init__(self, desk, binary, workdir):
-        self.desk, self.workdir = desk, workdir
-        self.log = open(os.path.join(workdir, "..", os.path.basename(workdir) + ".log"), "w+")
-        self.proc = desk.start([binary], cwd=workdir, stdout=self.log, stderr=self.log)
-        self.pid = self.proc.pid
-
-    def window(self, timeout=10):
-        """The overlay: the program's full-screen window, once mapped."""
-        def find():
-            for w in self.desk.windows_of(self.pid):
-                g = self.desk.geometry(w)
-                if g.get("w") == self.desk_width() and g.get("mapped"):
-                    return w
-            return None
-        return self.desk.wait_for(find, "the overlay window", timeout)
-
-    def desk_width(self):
-        return 1920
-
-    def small_windows(self):
-        out = []
-        for w in self.desk.windows_of(self.pid):
-            g = self.desk.geometry(w)
-            if g.get("mapped") and 0 < g.get("w", 0) < 400:
-                out.append((w, g))
-        return out
-
-    def signal(self, sig):
-        self.proc.send_signal(sig)
-
-    def wait_exit(self, timeout=5):
-        try:
-            return self.proc.wait(timeout)
-        except subprocess.TimeoutExpired:
-            return None
-
-    def output(self):
-        self.log.flush()
-        self.log.seek(0)
-        return self.log.read()
-
-    def stop(self):
-        self.desk.stop(self.proc)
-        self.log.close()
-
-
-# ---------------------------------------------------------------- helpers
-
-def diff_mask(shot, background):
-    """White where the screen differs from the desktop without the program."""
-    d = ImageChops.difference(shot, background).convert("L")
-    return d.point(lambda v: 255 if v else 0)
-
-
-def count_white(mask, box=None):
-    region = mask.crop(box) if box else mask
-    return region.histogram()[255]
-
-
-def key_pixels(shot):
-    r, g, b = (c.point(lambda v, k=k: 255 if v == k else 0) for c, k in zip(shot.split(), KEY))
-    both = ImageChops.multiply(ImageChops.multiply(r, g), b)
-    return both.histogram()[255]
-
-
-def colour_fraction(shot, box, colour):
-    region = shot.crop(box)
-    pixels = region.getdata()
-    return sum(1 for p in pixels if p == colour) / max(1, len(pixels))
+    def furnish(self):
+        self.start_tray()
+        self.beneath = self.start_beneath("1920x1040+0+0")
+        self.take_background()
 
 
 def twips_rect(panel):
@@ -121,51 +49,20 @@ def twips_rect(panel):
             px(panel["left"]) + px(panel["width"]), px(panel["top"]) + px(panel["height"]))
 
 
-def pet_box(pet, margin):
-    z = pet["zoom"] / 100
-    return (max(0, pet["posX"] - margin), max(0, pet["posY"] - margin),
-            int(pet["posX"] + 24 * z + margin), int(pet["posY"] + 32 * z + margin))
-
-
-def save_shot(image, name, box=None):
-    if os.environ.get("E2E_SCREENSHOTS") != "1":
-        return
-    os.makedirs(SHOTS, exist_ok=True)
-    (image.crop(box) if box else image).save(os.path.join(SHOTS, name))
-
-
-def inode(path):
-    return os.stat(path).st_ino
-
-
 # ---------------------------------------------------------------- the suite
 
-class Suite:
+class QtSuite(Suite):
     def __init__(self, build_dir, only):
         build_dir = os.path.abspath(build_dir)
         self.binary = os.path.join(build_dir, "deskpet")
         self.probe = self._probe(os.path.join(build_dir, "deskpet-core-probe"))
-        self.only = set(only)
-        self.passed = self.failed = self.skipped = 0
-        self.tmp = tempfile.mkdtemp(prefix="deskpet-e2e-")
-        self.desk = Desktop()
-        try:
-            self._furnish()
-        except BaseException:
-            self.close()
-            raise
+        super().__init__(only)
 
-    def _furnish(self):
-        self.desk.start_tray()
-        # An ordinary window beneath the overlay that logs the clicks it gets.
-        self.xev_log = os.path.join(self.tmp, "xev.log")
-        self.xev = self.desk.start(["stdbuf", "-oL", "xev", "-geometry", "1920x1040+0+0",
-                                    "-name", "beneath"], stdout=open(self.xev_log, "w"))
-        self.beneath = self.desk.wait_for(
-            lambda: (self.desk.run(["xdotool", "search", "--name", "^beneath$"]).split() or [None])[0],
-            "the window beneath")
-        time.sleep(1.0)
-        self.background = self.desk.screenshot()
+    def desktop(self):
+        return QtDesktop(self.tmp)
+
+    def program(self, workdir):
+        return Program(self.desk, [self.binary], workdir)
 
     @staticmethod
     def _probe(path):
@@ -177,79 +74,14 @@ class Suite:
             return {"sprites": False, "slotList": [], "info": [], "welcome": [],
                     "afterWelcome": [], "firstPet": False}
 
-    def close(self):
-        self.desk.close()
-        shutil.rmtree(self.tmp, ignore_errors=True)
-
-    # -- running checks
-    def run(self, name, fn, needs=()):
-        if self.only and name not in self.only:
-            return
-        missing = [reason for ok, reason in needs if not ok]
-        if missing:
-            self.skipped += 1
-            print(f"SKIP {name}: {'; '.join(missing)}")
-            return
-        try:
-            fn()
-        except Skip as e:
-            self.skipped += 1
-            print(f"SKIP {name}: {e}")
-        except Failure as e:
-            self.failed += 1
-            print(f"FAIL {name}: {e}")
-        except Exception as e:
-            self.failed += 1
-            print(f"FAIL {name}: {type(e).__name__}: {e}")
-            traceback.print_exc(file=sys.stdout)
-        else:
-            self.passed += 1
-            print(f"PASS {name}")
-        sys.stdout.flush()
-
     def need_sprites(self):
         return (self.probe["sprites"], "the core does not draw pets yet")
 
     def need_panel(self, key, what):
         return (bool(self.probe[key]), f"the core does not show the {what} yet")
 
-    def workdir(self, pets=None):
-        d = tempfile.mkdtemp(dir=self.tmp)
-        if pets is not None:
-            with open(os.path.join(d, DATA), "wb") as f:
-                f.write(datafile.format_data(pets))
-        return d
-
-    def start(self, workdir):
-        p = Program(self.desk, self.binary, workdir)
-        p.window()
-        return p
-
-    def started_and_running(self, pets):
-        d = self.workdir(pets)
-        p = self.start(d)
-        time.sleep(SPLASH_SECONDS)
-        check(p.proc.poll() is None, f"the program ended early: {p.output()}")
-        return d, p
-
     def quit_and_read(self, p, d, sig=signal.SIGTERM):
-        before = inode(os.path.join(d, DATA)) if os.path.exists(os.path.join(d, DATA)) else None
-        p.signal(sig)
-        rc = p.wait_exit(5)
-        check(rc == 0, f"after {signal.Signals(sig).name} the program ended with {rc}")
-        path = os.path.join(d, DATA)
-        check(os.path.exists(path), "no data file after the quit request")
-        check(inode(path) != before, "the data file was not written on the quit request")
-        check(not os.path.exists(path + ".tmp"), "a temporary file was left behind")
-        return datafile.parse_data(open(path, "rb").read())
-
-    def find_pet(self, pet, margin=40):
-        """The bounding box of what the program shows near where `pet` was put."""
-        shot = self.desk.screenshot()
-        box = pet_box(pet, margin)
-        bbox = diff_mask(shot, self.background).crop(box).getbbox()
-        check(bbox is not None, f"nothing shown near {box}")
-        return (box[0] + bbox[0], box[1] + bbox[1], box[0] + bbox[2], box[1] + bbox[3])
+        return super().quit_and_read(p, d, lambda: p.signal(sig), signal.Signals(sig).name)
 
     # -- the checks
     def all(self):
@@ -298,9 +130,8 @@ class Suite:
                 check(s in state, f"{s} missing: {state.strip()}")
             hints = self.desk.prop(w, "WM_HINTS")
             check("input focus: False" in hints, f"the overlay takes the focus: {hints.strip()}")
-            stacking = self.desk.run(["xprop", "-root", "_NET_CLIENT_LIST_STACKING"])
-            ids = [int(x.strip().rstrip(","), 16) for x in stacking.split("#")[1].split()]
-            check(ids.index(int(w)) > ids.index(int(self.beneath)),
+            ids = self.desk.stacking()
+            check(ids.index(int(w)) > ids.index(int(self.desk.beneath)),
                   "the overlay is not above the window beneath")
             check(key_pixels(self.desk.screenshot()) == 0, "key colour visible on the screen")
         finally:
@@ -313,7 +144,7 @@ class Suite:
         try:
             shot = self.desk.screenshot()
             check(key_pixels(shot) == 0, "key colour visible on the screen")
-            mask = diff_mask(shot, self.background)
+            mask = self.desk.changes(shot)
             for pet in pets:
                 z = pet["zoom"] / 100
                 n = count_white(mask, pet_box(pet, int(15 * z)))
@@ -323,7 +154,7 @@ class Suite:
             mask.paste(0, (1920 - 300, 0, 1920, 40))
             stray = mask.getbbox()
             check(stray is None, f"something shown away from the pets at {stray}")
-            save_shot(shot, "pets-on-desktop.png", (300, 150, 1700, 750))
+            save_shot(shot, SHOTS, "pets-on-desktop.png", (300, 150, 1700, 750))
         finally:
             p.stop()
 
@@ -340,16 +171,12 @@ class Suite:
         finally:
             p.stop()
 
-    def xev_presses(self):
-        with open(self.xev_log) as f:
-            return f.read().count("ButtonPress")
-
     def t_click_through(self):
         d, p = self.started_and_running([datafile.pet(1700, 900, speed=1)])
         try:
-            before = self.xev_presses()
+            before = self.desk.xev_presses()
             self.desk.click(600, 500)
-            self.desk.wait_for(lambda: self.xev_presses() > before,
+            self.desk.wait_for(lambda: self.desk.xev_presses() > before,
                                "the window beneath to log the press", 3)
         finally:
             p.stop()
@@ -359,7 +186,7 @@ class Suite:
         d, p = self.started_and_running([pet])
         self.desk.click(300, 900)  # the window beneath has the focus
         focus = self.desk.focus()
-        box = self.find_pet(pet)
+        box = self.shown_near(pet)
         grab = ((box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
         drop = (1200, 750)
         self.desk.drag(*grab, *drop)
@@ -377,7 +204,7 @@ class Suite:
     def t_right_click(self):
         pets = [datafile.pet(600, 400, speed=1), datafile.pet(1300, 700, speed=1)]
         d, p = self.started_and_running(pets)
-        box = self.find_pet(pets[0])
+        box = self.shown_near(pets[0])
         self.desk.click((box[0] + box[2]) // 2, (box[1] + box[3]) // 2, button=3)
         time.sleep(0.3)
         saved = self.quit_and_read(p, d)
@@ -412,7 +239,7 @@ class Suite:
         p = self.start(d)
         try:
             rect = self.welcome_rect()
-            self.desk.wait_for(lambda: self.panel_shown(rect), "the welcome panel", 5)
+            self.desk.wait_for(lambda: self.desk.panel_shown(rect), "the welcome panel", 5)
             self.desk.click(rect[0] + 20, rect[1] + 60)
             time.sleep(0.2)
             self.desk.xdo("key", "Escape")
@@ -425,9 +252,8 @@ class Suite:
     def t_second_instance(self):
         d, first = self.started_and_running([datafile.pet(900, 500, speed=1)])
         path = os.path.join(d, DATA)
-        st = os.stat(path)
-        original = open(path, "rb").read()
-        second = Program(self.desk, self.binary, d)
+        before = file_state(path)
+        second = self.program(d)
         try:
             box = self.desk.wait_for(lambda: second.small_windows(), "the message box", 10)
             check(second.proc.poll() is None, "the second instance ended before saying so")
@@ -436,9 +262,7 @@ class Suite:
             rc = second.wait_exit(5)
             check(rc is not None and rc != 0, f"the second instance ended with {rc}")
             check("already running" in second.output(), f"stderr: {second.output()!r}")
-            st2 = os.stat(path)
-            check(open(path, "rb").read() == original and st2.st_ino == st.st_ino and
-                  st2.st_mtime_ns == st.st_mtime_ns, "the data file was touched")
+            check(file_state(path) == before, "the data file was touched")
             check(first.proc.poll() is None, "the first instance ended")
         finally:
             second.stop()
@@ -451,50 +275,39 @@ class Suite:
             raise Failure(f"the core shows no welcome panel on a first run: {self.probe['welcome']}")
         return twips_rect(panels["Picture2"])
 
-    def panel_shown(self, rect, green=True):
-        shot = self.desk.screenshot()
-        x0, y0, x1, y1 = rect
-        border = shot.crop((x0, y0 + 2, x0 + 1, y1 - 2))
-        dark = sum(1 for p in border.getdata() if max(p) < 64) / max(1, border.width * border.height)
-        if dark < 0.9:
-            return None
-        if green and colour_fraction(shot, (x0 + 1, y0 + 1, x1 - 1, y1 - 1), LIGHT_GREEN) < 0.2:
-            return None
-        return shot
-
     def t_welcome(self):
         d = self.workdir()
         p = self.start(d)
         try:
             rect = self.welcome_rect()
-            shot = self.desk.wait_for(lambda: self.panel_shown(rect), "the welcome panel", 5)
+            shot = self.desk.wait_for(lambda: self.desk.panel_shown(rect), "the welcome panel", 5)
             check(key_pixels(shot) == 0, "key colour visible (a fringe around text?)")
             # The labels print dark glyphs on the green.
             label = (rect[0] + 9, rect[1] + 9, rect[0] + 300, rect[1] + 25)
             dark = sum(1 for q in shot.crop(label).getdata() if max(q) < 100)
             check(dark > 50, f"no text in the top label ({dark} dark pixels)")
-            save_shot(shot, "welcome.png", (rect[0] - 10, rect[1] - 10, rect[2] + 10, rect[3] + 10))
+            save_shot(shot, SHOTS, "welcome.png", around(rect))
             # OK (Command5) closes it.
             ok = self.button_centre("Command5", rect)
             self.desk.click(*ok)
-            self.desk.wait_for(lambda: not self.panel_shown(rect), "the welcome panel to go", 3)
+            self.desk.wait_for(lambda: not self.desk.panel_shown(rect),
+                               "the welcome panel to go", 3)
         finally:
             p.stop()
 
     def button_centre(self, name, parent_rect):
         from_table = {"Command5": (4560, 5280, 1095, 255), "Command1": (3120, 2280, 1215, 375)}
-        l, t, w, h = from_table[name]
-        return (parent_rect[0] + 1 + round(l / 15) + round(w / 30),
-                parent_rect[1] + 1 + round(t / 15) + round(h / 30))
+        return child_centre(parent_rect, *from_table[name])
 
     def new_pet_panel(self, p):
         rect = self.welcome_rect()
-        self.desk.wait_for(lambda: self.panel_shown(rect), "the welcome panel", 5)
+        self.desk.wait_for(lambda: self.desk.panel_shown(rect), "the welcome panel", 5)
         self.desk.click(*self.button_centre("Command5", rect))
         panels = {x["name"]: x for x in self.probe["afterWelcome"]}
         name = "Picture1" if "Picture1" in panels else next(iter(panels))
         nrect = twips_rect(panels[name])
-        shot = self.desk.wait_for(lambda: self.panel_shown(nrect), f"the new-pet panel {name}", 5)
+        shot = self.desk.wait_for(lambda: self.desk.panel_shown(nrect),
+                                  f"the new-pet panel {name}", 5)
         return nrect, shot
 
     def t_new_pet_panel(self):
@@ -503,7 +316,7 @@ class Suite:
         try:
             rect, shot = self.new_pet_panel(p)
             check(key_pixels(shot) == 0, "key colour visible")
-            save_shot(shot, "new-pet.png", (rect[0] - 10, rect[1] - 10, rect[2] + 10, rect[3] + 10))
+            save_shot(shot, SHOTS, "new-pet.png", around(rect))
         finally:
             p.stop()
 
@@ -514,7 +327,7 @@ class Suite:
         self.desk.click(*self.button_centre("Command1", rect))
         time.sleep(1.0)
         shot = self.desk.screenshot()
-        mask = diff_mask(shot, self.background)
+        mask = self.desk.changes(shot)
         mask.paste(0, (1920 - 300, 0, 1920, 40))
         check(count_white(mask) >= 150, "no pet on the desktop")
         saved = self.quit_and_read(p, d)
@@ -559,10 +372,10 @@ class Suite:
     def panel_check(self, p, key, shotname):
         panel = self.probe[key][0]
         rect = twips_rect(panel)
-        shot = self.desk.wait_for(lambda: self.panel_shown(rect, green=False),
+        shot = self.desk.wait_for(lambda: self.desk.panel_shown(rect, green=False),
                                   f"the panel {panel['name']}", 5)
         check(key_pixels(shot) == 0, "key colour visible")
-        save_shot(shot, shotname, (rect[0] - 10, rect[1] - 10, rect[2] + 10, rect[3] + 10))
+        save_shot(shot, SHOTS, shotname, around(rect))
 
     def t_tray_slot_list(self):
         d, p = self.started_and_running([datafile.pet(900, 500, speed=1)])
@@ -598,7 +411,7 @@ class Suite:
             pet = datafile.pet(900, 500, speed=1)
             d, p = self.started_and_running([pet])
             try:
-                box = self.find_pet(pet)
+                box = self.shown_near(pet)
                 self.desk.xdo("mousemove", (box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
                 time.sleep(0.1)
                 self.desk.xdo("click", "--repeat", 2, "--delay", 80, 1)
@@ -623,22 +436,5 @@ class Suite:
                 self.desk.start_tray()
 
 
-def main():
-    if len(sys.argv) < 2:
-        print(__doc__)
-        return 2
-    # A stop from outside still stops what the suite started.
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
-    suite = Suite(sys.argv[1], sys.argv[2:])
-    try:
-        suite.all()
-    finally:
-        suite.close()
-    if suite.skipped:
-        print(f"# {suite.skipped} skipped")
-    print(f"{suite.passed} passed, {suite.failed} failed")
-    return 1 if suite.failed else 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(QtSuite, __doc__))

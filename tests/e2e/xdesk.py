@@ -1,0 +1,481 @@
+"""What both end-to-end suites share: a private X desktop (Xvfb on a free
+display with openbox, a tray host, a window that logs clicks), xdotool input,
+screenshots read by pixel, the program under test, and the check runner.
+Every process is started here and stopped here, by process id.
+
+xwd -root -silent | xdesk.py OUT.png writes a screenshot as PNG, replaced whole."""
+
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+
+from PIL import Image, ImageChops
+
+import datafile
+
+KEY = (98, 164, 172)
+LIGHT_GREEN = (192, 255, 192)
+WIDTH, HEIGHT = 1920, 1080
+TWIPS = 15
+SPLASH_SECONDS = 4.0  # the splash stays for three changes of the clock's second
+
+
+class Failure(Exception):
+    pass
+
+
+class Skip(Exception):
+    pass
+
+
+def check(cond, message):
+    if not cond:
+        raise Failure(message)
+
+
+# ---------------------------------------------------------------- pixels
+
+def read_xwd(data):
+    """An XWD dump of a 24- or 32-bit TrueColor screen as an RGB image."""
+    fields = struct.unpack(">25I", data[:100])
+    header_size, _, _, depth, width, height = fields[:6]
+    byte_order, bits_per_pixel, bytes_per_line = fields[7], fields[11], fields[12]
+    ncolors = fields[19]
+    if bits_per_pixel not in (24, 32):
+        raise ValueError(f"unsupported XWD: {bits_per_pixel} bits a pixel, depth {depth}")
+    offset = header_size + ncolors * 12
+    if bits_per_pixel == 24:
+        raw = "BGR" if byte_order == 0 else "RGB"
+    else:
+        raw = "BGRX" if byte_order == 0 else "XRGB"
+    return Image.frombuffer("RGB", (width, height), data[offset:offset + bytes_per_line * height],
+                            "raw", raw, bytes_per_line, 1)
+
+
+def diff_mask(shot, background, ignored=()):
+    """White where the screen differs from `background`, black in `ignored` boxes."""
+    d = ImageChops.difference(shot, background).convert("L")
+    mask = d.point(lambda v: 255 if v else 0)
+    for box in ignored:
+        mask.paste(0, box)
+    return mask
+
+
+def count_white(mask, box=None):
+    return (mask.crop(box) if box else mask).histogram()[255]
+
+
+def key_pixels(shot):
+    r, g, b = (c.point(lambda v, k=k: 255 if v == k else 0) for c, k in zip(shot.split(), KEY))
+    return ImageChops.multiply(ImageChops.multiply(r, g), b).histogram()[255]
+
+
+def colour_fraction(shot, box, colour):
+    pixels = list(shot.crop(box).getdata())
+    return sum(1 for p in pixels if p == colour) / max(1, len(pixels))
+
+
+def pet_box(pet, margin):
+    z = pet["zoom"] / 100
+    return (max(0, pet["posX"] - margin), max(0, pet["posY"] - margin),
+            int(pet["posX"] + 24 * z + margin), int(pet["posY"] + 32 * z + margin))
+
+
+def child_centre(parent_rect, left, top, width, height):
+    """Centre of a control inside a bordered panel (one-pixel border); Python's
+    round() takes halves to even, as the program does."""
+    return (parent_rect[0] + 1 + round(left / TWIPS) + round(width / (2 * TWIPS)),
+            parent_rect[1] + 1 + round(top / TWIPS) + round(height / (2 * TWIPS)))
+
+
+def around(rect, margin=10):
+    return (rect[0] - margin, rect[1] - margin, rect[2] + margin, rect[3] + margin)
+
+
+def save_shot(shot, folder, name, box=None):
+    """Keeps a screenshot (cropped to `box`) in `folder`; without a folder, nothing."""
+    if not folder:
+        return
+    os.makedirs(folder, exist_ok=True)
+    (shot.crop(box) if box else shot).save(os.path.join(folder, name))
+
+
+def file_state(path):
+    st = os.stat(path)
+    return open(path, "rb").read(), st.st_ino, st.st_mtime_ns
+
+
+def inode(path):
+    return os.stat(path).st_ino
+
+
+# ---------------------------------------------------------------- the desktop
+
+class Desktop:
+    """Xvfb and openbox; a subclass adds its own in furnish() and environment()."""
+    drop_env = ("DBUS_", "XDG_", "WAYLAND", "DISPLAY")
+    ignored = ()  # boxes of the screen that change without the program
+
+    def __init__(self, tmp):
+        self.tmp = tmp
+        self.procs = []
+        self.tray = None
+        self.background = None
+        try:
+            self.env = self.environment()
+            self._start_x()
+            self.furnish()
+        except BaseException:
+            self.close()
+            raise
+
+    def environment(self):
+        env = {k: v for k, v in os.environ.items() if not k.startswith(self.drop_env)}
+        home = os.path.join(self.tmp, "home")
+        os.makedirs(home)
+        env.update(HOME=home, LANG="C.UTF-8")
+        return env
+
+    def _start_x(self):
+        r, w = os.pipe()
+        xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(w), "-screen", "0", f"{WIDTH}x{HEIGHT}x24",
+             "-noreset", "-s", "0", "-nolisten", "tcp"],
+            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(w)
+        self.procs.append(xvfb)
+        number = b""
+        while not number.endswith(b"\n"):
+            chunk = os.read(r, 16)
+            if not chunk:
+                raise RuntimeError("Xvfb did not start")
+            number += chunk
+        os.close(r)
+        self.env["DISPLAY"] = ":" + number.decode().strip()
+        self.start(["openbox", "--sm-disable"])
+        self.wait_for(lambda: "_NET_SUPPORTING_WM_CHECK" in self.run(["xprop", "-root"]),
+                      "openbox")
+
+    def furnish(self):
+        pass
+
+    def start_beneath(self, geometry):
+        """An ordinary window, named "beneath", that logs the clicks it gets."""
+        self.xev_log = os.path.join(self.tmp, "xev.log")
+        self.start(["stdbuf", "-oL", "xev", "-geometry", geometry, "-name", "beneath"],
+                   stdout=open(self.xev_log, "w"))
+        return self.wait_for(
+            lambda: (self.run(["xdotool", "search", "--name", "^beneath$"]).split() or [None])[0],
+            "the window beneath")
+
+    def xev_presses(self):
+        with open(self.xev_log) as f:
+            return f.read().count("ButtonPress")
+
+    def take_background(self):
+        """The desktop without the program, once it has settled."""
+        time.sleep(1.0)
+        self.background = self.screenshot()
+
+    # ---- processes
+    def start(self, argv, **kw):
+        kw.setdefault("stdout", subprocess.DEVNULL)
+        kw.setdefault("stderr", subprocess.DEVNULL)
+        p = subprocess.Popen(argv, env=kw.pop("env", self.env), **kw)
+        self.procs.append(p)
+        return p
+
+    def stop(self, p, timeout=3):
+        if p.poll() is None:
+            p.send_signal(signal.SIGTERM)
+            try:
+                p.wait(timeout)
+            except subprocess.TimeoutExpired:
+                p.kill()
+                p.wait()
+        if p in self.procs:
+            self.procs.remove(p)
+
+    def close(self):
+        for p in reversed(list(self.procs)):
+            self.stop(p)
+
+    def run(self, argv):
+        return subprocess.run(argv, env=self.env, capture_output=True, text=True).stdout
+
+    def wait_for(self, cond, what, timeout=10.0, step=0.1):
+        end = time.time() + timeout
+        while time.time() < end:
+            v = cond()
+            if v:
+                return v
+            time.sleep(step)
+        raise Failure(f"timed out waiting for {what}")
+
+    # ---- the tray host
+    def start_tray(self):
+        self.tray = self.start(["trayer", "--edge", "top", "--align", "right", "--widthtype",
+                                "request", "--height", "24", "--SetDockType", "true",
+                                "--transparent", "false", "--tint", "0x808080"])
+        self.wait_for(lambda: self.tray_window() is not None, "the tray host")
+
+    def stop_tray(self):
+        if self.tray:
+            self.stop(self.tray)
+            self.tray = None
+
+    def tray_window(self):
+        for w in self.run(["xdotool", "search", "--class", "trayer"]).split():
+            if self.geometry(w).get("mapped"):
+                return w
+        return None
+
+    # ---- input
+    def xdo(self, *args):
+        subprocess.run(["xdotool", *map(str, args)], env=self.env, check=True,
+                       capture_output=True)
+
+    def click(self, x, y, button=1):
+        self.xdo("mousemove", x, y)
+        time.sleep(0.1)
+        self.xdo("click", button)
+
+    def drag(self, x0, y0, x1, y1, steps=20):
+        self.xdo("mousemove", x0, y0)
+        time.sleep(0.15)
+        self.xdo("mousedown", 1)
+        time.sleep(0.15)
+        for i in range(1, steps + 1):
+            self.xdo("mousemove", x0 + (x1 - x0) * i // steps, y0 + (y1 - y0) * i // steps)
+            time.sleep(0.03)
+        time.sleep(0.15)
+        self.xdo("mouseup", 1)
+
+    def focus(self):
+        return self.run(["xdotool", "getwindowfocus"]).strip()
+
+    # ---- windows
+    def windows_of(self, pid):
+        return self.run(["xdotool", "search", "--pid", str(pid)]).split()
+
+    def geometry(self, win):
+        g = {}
+        for line in self.run(["xwininfo", "-id", str(win)]).splitlines():
+            line = line.strip()
+            for key, name in (("Absolute upper-left X:", "x"), ("Absolute upper-left Y:", "y"),
+                              ("Width:", "w"), ("Height:", "h")):
+                if line.startswith(key):
+                    g[name] = int(line.split(":")[1])
+            if line.startswith("Map State:"):
+                g["mapped"] = line.endswith("IsViewable")
+        return g
+
+    def prop(self, win, name):
+        return self.run(["xprop", "-id", str(win), name])
+
+    def stacking(self):
+        """Client windows, bottom first."""
+        out = self.run(["xprop", "-root", "_NET_CLIENT_LIST_STACKING"])
+        return [int(x.strip().rstrip(","), 16) for x in out.split("#")[1].split()]
+
+    # ---- pixels
+    def screenshot(self):
+        data = subprocess.run(["xwd", "-root", "-silent"], env=self.env, capture_output=True,
+                              check=True).stdout
+        return read_xwd(data)
+
+    def changes(self, shot):
+        """White where `shot` differs from the desktop without the program."""
+        return diff_mask(shot, self.background, self.ignored)
+
+    def panel_shown(self, rect, green=True):
+        """The screenshot if a panel with a dark border (light green inside,
+        when `green`) shows at `rect`, else None."""
+        shot = self.screenshot()
+        x0, y0, x1, y1 = rect
+        border = list(shot.crop((x0, y0 + 2, x0 + 1, y1 - 2)).getdata())
+        if sum(1 for q in border if max(q) < 64) < 0.9 * max(1, len(border)):
+            return None
+        if green and colour_fraction(shot, (x0 + 1, y0 + 1, x1 - 1, y1 - 1), LIGHT_GREEN) < 0.2:
+            return None
+        return shot
+
+
+# ---------------------------------------------------------------- the program
+
+class Program:
+    """The program under test in `workdir`, its output logged beside that folder."""
+    window_timeout = 10
+    exit_timeout = 5
+    small_width = (0, 400)  # open bounds of a tray icon's, message box's or menu's width
+
+    def __init__(self, desk, argv, workdir):
+        self.desk, self.workdir = desk, workdir
+        self.log = open(workdir.rstrip("/") + ".log", "w+")
+        self.proc = desk.start(argv, cwd=workdir, stdout=self.log, stderr=self.log)
+        self.pid = self.proc.pid
+
+    def is_overlay(self, g):
+        return g.get("mapped") and g.get("w") == WIDTH
+
+    def window(self, timeout=None):
+        """The overlay: the program's full-screen window, once mapped."""
+        def find():
+            for w in self.desk.windows_of(self.pid):
+                if self.is_overlay(self.desk.geometry(w)):
+                    return w
+            return None
+        return self.desk.wait_for(find, "the overlay window", timeout or self.window_timeout)
+
+    def small_windows(self):
+        lo, hi = self.small_width
+        out = []
+        for w in self.desk.windows_of(self.pid):
+            g = self.desk.geometry(w)
+            if g.get("mapped") and lo < g.get("w", 0) < hi:
+                out.append((w, g))
+        return out
+
+    def signal(self, sig):
+        self.proc.send_signal(sig)
+
+    def wait_exit(self, timeout=None):
+        try:
+            return self.proc.wait(timeout or self.exit_timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def output(self):
+        self.log.flush()
+        self.log.seek(0)
+        return self.log.read()
+
+    def stop(self):
+        self.desk.stop(self.proc)
+        self.log.close()
+
+
+# ---------------------------------------------------------------- the runner
+
+class Suite:
+    """Named checks run one after another against one desktop; a subclass says
+    which desktop (desktop()) and how its program starts (program())."""
+    prefix = "deskpet-e2e-"
+
+    def __init__(self, only):
+        self.only = set(only)
+        self.passed = self.failed = self.skipped = 0
+        self.tmp = tempfile.mkdtemp(prefix=self.prefix)
+        try:
+            self.desk = self.desktop()
+        except BaseException:
+            shutil.rmtree(self.tmp, ignore_errors=True)
+            raise
+
+    def desktop(self):
+        raise NotImplementedError
+
+    def program(self, workdir):
+        raise NotImplementedError
+
+    def close(self):
+        self.desk.close()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def run(self, name, fn, needs=()):
+        """`needs`: (ok, reason) pairs; an unmet one skips the check."""
+        if self.only and name not in self.only:
+            return
+        missing = [reason for ok, reason in needs if not ok]
+        if missing:
+            self.skipped += 1
+            print(f"SKIP {name}: {'; '.join(missing)}")
+            return
+        t = time.time()
+        try:
+            fn()
+        except Skip as e:
+            self.skipped += 1
+            print(f"SKIP {name}: {e}")
+        except Failure as e:
+            self.failed += 1
+            print(f"FAIL {name}: {e}")
+        except Exception as e:
+            self.failed += 1
+            print(f"FAIL {name}: {type(e).__name__}: {e}")
+            traceback.print_exc(file=sys.stdout)
+        else:
+            self.passed += 1
+            print(f"PASS {name} ({time.time() - t:.1f} s)")
+        sys.stdout.flush()
+
+    def workdir(self, pets=None):
+        d = tempfile.mkdtemp(dir=self.tmp, prefix="work-")
+        if pets is not None:
+            with open(os.path.join(d, datafile.DATA), "wb") as f:
+                f.write(datafile.format_data(pets))
+        return d
+
+    def start(self, workdir):
+        p = self.program(workdir)
+        p.window()
+        return p
+
+    def started_and_running(self, pets):
+        d = self.workdir(pets)
+        p = self.start(d)
+        time.sleep(SPLASH_SECONDS)
+        check(p.proc.poll() is None, f"the program ended early: {p.output()}")
+        return d, p
+
+    def quit_and_read(self, p, d, ask, how):
+        """Asks the program to quit with `ask()` (named `how`); the pets it saved."""
+        path = os.path.join(d, datafile.DATA)
+        before = inode(path) if os.path.exists(path) else None
+        ask()
+        rc = p.wait_exit()
+        check(rc == 0, f"after {how} the program ended with {rc}")
+        check(os.path.exists(path), "no data file after the quit request")
+        check(inode(path) != before, "the data file was not replaced on the quit request")
+        check(not os.path.exists(path + ".tmp"), "a temporary file was left behind")
+        return datafile.parse_data(open(path, "rb").read())
+
+    def shown_near(self, pet, margin=40, shot=None):
+        """Bounding box of what differs from the bare desktop near where `pet` was put."""
+        shot = shot or self.desk.screenshot()
+        box = pet_box(pet, margin)
+        bbox = self.desk.changes(shot).crop(box).getbbox()
+        check(bbox is not None, f"nothing shown near {box}")
+        return (box[0] + bbox[0], box[1] + bbox[1], box[0] + bbox[2], box[1] + bbox[3])
+
+
+def main(make_suite, usage):
+    """make_suite(first argument, check names); prints "N passed, M failed" last."""
+    if len(sys.argv) < 2:
+        print(usage)
+        return 2
+    # A stop from outside still stops what the suite started.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+    t = time.time()
+    suite = make_suite(sys.argv[1], sys.argv[2:])
+    try:
+        suite.all()
+    finally:
+        suite.close()
+    if suite.skipped:
+        print(f"# {suite.skipped} skipped")
+    print(f"# {time.time() - t:.0f} s")
+    print(f"{suite.passed} passed, {suite.failed} failed")
+    return 1 if suite.failed else 0
+
+
+if __name__ == "__main__":
+    out = sys.argv[1]
+    read_xwd(sys.stdin.buffer.read()).save(out + ".part.png")
+    os.replace(out + ".part.png", out)
