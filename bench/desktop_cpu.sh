@@ -6,6 +6,10 @@
 # Reports CPU seconds per second of the program, the X server and the window
 # manager (utime + stime from /proc/PID/stat), the program's ticks per second
 # and its resident memory (VmRSS).
+#   OVERLAY=argb      runs the program with DESKPET_OVERLAY=argb (translucent
+#                     window, input shape only); default: the shaped window
+#   COMPOSITOR=NAME   starts xcompmgr or picom (xrender) after openbox and
+#                     counts its CPU too; the translucent window needs one
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${1:-$root/build-qt}")
@@ -40,21 +44,33 @@ for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
 HOME="$work" openbox --sm-disable >/dev/null 2>&1 &
 wm=$!
 pids+=("$wm")
+comp=
+case "${COMPOSITOR:-}" in
+  '') ;;
+  xcompmgr) xcompmgr >/dev/null 2>&1 & comp=$! ;;
+  picom) picom --config /dev/null --backend xrender >/dev/null 2>&1 & comp=$! ;;
+  *) echo "COMPOSITOR: xcompmgr or picom" >&2 && exit 2 ;;
+esac
+[ -z "$comp" ] || pids+=("$comp")
 sleep 1
 
 # measure NAME PID: prints one line; leaves the total CPU s/s in $total.
 measure() {
-  local name=$1 pid=$2 p0 x0 w0 t0 p1 x1 w1 t1
+  local name=$1 pid=$2 p0 x0 w0 c0=0 t0 p1 x1 w1 c1=0 t1
   p0=$(cpu_ticks "$pid") x0=$(cpu_ticks "$xvfb") w0=$(cpu_ticks "$wm") t0=$(date +%s%N)
+  [ -z "$comp" ] || c0=$(cpu_ticks "$comp")
   sleep "$duration"
   p1=$(cpu_ticks "$pid") x1=$(cpu_ticks "$xvfb") w1=$(cpu_ticks "$wm") t1=$(date +%s%N)
+  [ -z "$comp" ] || c1=$(cpu_ticks "$comp")
   rss=$(rss_kb "$pid")
   local out
   out=$(awk -v n="$name" -v p=$((p1 - p0)) -v x=$((x1 - x0)) -v w=$((w1 - w0)) -v hz="$hz" \
+    -v c=$((c1 - c0)) -v cn="${COMPOSITOR:-}" \
     -v ms="$(((t1 - t0) / 1000000))" -v rss="$rss" 'BEGIN {
-      s = ms / 1000; t = (p + x + w) / hz / s
-      printf "%-9s program %.4f | X server %.4f | window manager %.4f | total %.4f CPU s/s | VmRSS %.1f MB\n",
-        n, p / hz / s, x / hz / s, w / hz / s, t, rss / 1024
+      s = ms / 1000; t = (p + x + w + c) / hz / s
+      printf "%-9s program %.4f | X server %.4f | window manager %.4f", n, p / hz / s, x / hz / s, w / hz / s
+      if (cn != "") printf " | %s %.4f", cn, c / hz / s
+      printf " | total %.4f CPU s/s | VmRSS %.1f MB\n", t, rss / 1024
       printf "%.6f\n", t }')
   echo "${out%$'\n'*}"
   total=${out##*$'\n'}
@@ -66,8 +82,8 @@ import sys; sys.path.insert(0, '$root/tests/e2e/qt'); import datafile as d
 pets = [d.pet(100 + (i % 10) * 170, 150 + (i // 10) * 170, speed=5, zoom=100) for i in range(int('${PETS:-50}'))]
 open('$work/pets/zpdata.mrdt', 'wb').write(d.format_data(pets))"
 
-echo "Xvfb 1920x1080 + openbox, ${duration} s each"
-(cd "$work/pets" && DESKPET_STATS=1 exec "$build/deskpet" 2>"$work/deskpet.err") &
+echo "Xvfb 1920x1080 + openbox${COMPOSITOR:+ + $COMPOSITOR}, overlay ${OVERLAY:-shape}, ${duration} s each"
+(cd "$work/pets" && DESKPET_STATS=1 DESKPET_OVERLAY="${OVERLAY:-shape}" exec "$build/deskpet" 2>"$work/deskpet.err") &
 prog=$!
 pids+=("$prog")
 sleep 4 # the splash

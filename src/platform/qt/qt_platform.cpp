@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/posix/files.h"
 #include "platform/qt/x11_window.h"
@@ -129,7 +130,15 @@ QFont QtPlatform::mincho(int pixels, bool antialiased) {
   return f;
 }
 
-QtPlatform::QtPlatform() : window_(new OverlayWindow) {
+// DESKPET_OVERLAY=argb: a translucent window for a desktop that runs a
+// compositor, clicks cut out by an input shape alone. Anything else: the
+// shaped window, which needs no compositor.
+static bool translucentOverlay() {
+  const char* v = std::getenv("DESKPET_OVERLAY");
+  return v && std::strcmp(v, "argb") == 0;
+}
+
+QtPlatform::QtPlatform() : window_(new OverlayWindow(translucentOverlay())) {
   window_->setFont(mincho(fontPixels(kDefaultFontTenths / 10.0), true));
   window_->setMouseHandler([this](OverlayWindow::MouseKind kind, int button, int shift,
                                   QPoint pos) { onMouse(kind, button, shift, pos); });
@@ -390,6 +399,7 @@ void QtPlatform::presentOverlay(const Image& overlay, const std::vector<Rect>& c
     rects.assign(1, Rect{0, 0, overlay.width(), overlay.height()});
   }
   window_->setPicture(&overlay);
+  window_->setKey(key_);
   bool reshaped = false;
   QRegion dirty;
   for (const Rect& r : rects) {
@@ -446,7 +456,7 @@ void QtPlatform::applyShape() {
   if (!window_->testAttribute(Qt::WA_WState_Created)) return;
   std::vector<BandRect> rects = mask_.bands(visiblePanels());
   if (shapeSent_ && rects == sentShape_) return;
-  setShape(window_, rects);
+  setShape(window_, rects, window_->translucent() ? ShapeKind::Input : ShapeKind::Bounding);
   ++counters_.shapes;
   counters_.shapeRects += long(rects.size());
   sentShape_ = std::move(rects);

@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
 
 namespace pet::qt {
 
@@ -34,9 +35,12 @@ int shiftMask(Qt::KeyboardModifiers m) {
          (m & Qt::AltModifier ? 4 : 0);
 }
 
-OverlayWindow::OverlayWindow()
+OverlayWindow::OverlayWindow(bool translucent)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                           Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint) {
+                           Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint),
+      translucent_(translucent) {
+  // Before the native window exists: it decides the window's visual.
+  if (translucent) setAttribute(Qt::WA_TranslucentBackground);
   setAttribute(Qt::WA_ShowWithoutActivating);
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
@@ -55,10 +59,31 @@ void OverlayWindow::paintEvent(QPaintEvent* e) {
   QPainter p(this);
   p.setCompositionMode(QPainter::CompositionMode_Source);
   if (wrapped_.isNull()) {
-    p.fillRect(e->rect(), QColor(98, 164, 172));
+    p.fillRect(e->rect(), translucent_ ? QColor(Qt::transparent) : QColor(98, 164, 172));
     return;
   }
-  for (const QRect& r : e->region()) p.drawImage(r.topLeft(), wrapped_, r);
+  for (const QRect& r : e->region()) {
+    if (translucent_)
+      paintTranslucent(p, r & wrapped_.rect());
+    else
+      p.drawImage(r.topLeft(), wrapped_, r);
+  }
+}
+
+void OverlayWindow::paintTranslucent(QPainter& p, const QRect& r) {
+  constexpr int kStripRows = 64;
+  if (r.isEmpty()) return;
+  if (strip_.width() < r.width())
+    strip_ = QImage(wrapped_.width(), kStripRows, QImage::Format_ARGB32_Premultiplied);
+  for (int top = r.top(); top <= r.bottom(); top += kStripRows) {
+    const int rows = std::min(kStripRows, r.bottom() + 1 - top);
+    for (int i = 0; i < rows; ++i) {
+      const uint32_t* src = image_->row(top + i) + r.left();
+      auto* dst = reinterpret_cast<uint32_t*>(strip_.scanLine(i));
+      for (int x = 0; x < r.width(); ++x) dst[x] = src[x] == key_ ? 0u : src[x] | 0xFF000000u;
+    }
+    p.drawImage(QPoint(r.left(), top), strip_, QRect(0, 0, r.width(), rows));
+  }
 }
 
 void OverlayWindow::send(MouseKind kind, QMouseEvent* e, int button) {

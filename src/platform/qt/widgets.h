@@ -19,10 +19,15 @@ class OverlayWindow : public QWidget {
   enum class MouseKind { Down, Move, Up, DoubleClick };
   using MouseHandler = std::function<void(MouseKind, int button, int shift, QPoint pos)>;
 
-  OverlayWindow();
+  // `translucent`: a 32-bit window whose key-colour pixels are painted fully
+  // transparent, for a compositor to blend; otherwise opaque, cut out by a shape.
+  explicit OverlayWindow(bool translucent = false);
   void setMouseHandler(MouseHandler h) { mouse_ = std::move(h); }
   // The image to paint from; painting reads it, never copies it whole.
   void setPicture(const Image* image);
+  // The colour a translucent window paints as fully transparent.
+  void setKey(uint32_t rgb) { key_ = rgb; }
+  bool translucent() const { return translucent_; }
 
  protected:
   void paintEvent(QPaintEvent* e) override;
@@ -33,9 +38,15 @@ class OverlayWindow : public QWidget {
 
  private:
   void send(MouseKind kind, QMouseEvent* e, int button);
+  void paintTranslucent(QPainter& p, const QRect& r);
   const Image* image_ = nullptr;
   QImage wrapped_;
   MouseHandler mouse_;
+  bool translucent_;
+  uint32_t key_ = 0;
+  // A few rows of converted pixels at a time, so a full-screen paint needs
+  // no second screen-sized buffer.
+  QImage strip_;
 };
 
 // The inner area of a picture box: shows the image the core hands over and

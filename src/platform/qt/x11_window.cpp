@@ -44,7 +44,7 @@ void keepOutOfTaskbar(QWidget* window) {
   xcb_flush(c);
 }
 
-void setShape(QWidget* window, const std::vector<BandRect>& rects) {
+void setShape(QWidget* window, const std::vector<BandRect>& rects, ShapeKind kind) {
   xcb_connection_t* c = connection();
   if (!c) return;
   std::vector<xcb_rectangle_t> xr;
@@ -53,9 +53,12 @@ void setShape(QWidget* window, const std::vector<BandRect>& rects) {
     xr.push_back({int16_t(r.x), int16_t(r.y), uint16_t(r.w), uint16_t(r.h)});
   // Banded order lets the server take the rectangles as they are; unsorted
   // ones it sorts and merges on every change, which is where a shaped
-  // overlay's cost lies.
-  xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_YX_BANDED,
-                       xcb_window_t(window->winId()), 0, 0, uint32_t(xr.size()), xr.data());
+  // overlay's cost lies. An input shape uncovers nothing, so the server
+  // repaints nothing beneath when it changes.
+  xcb_shape_rectangles(c, XCB_SHAPE_SO_SET,
+                       kind == ShapeKind::Input ? XCB_SHAPE_SK_INPUT : XCB_SHAPE_SK_BOUNDING,
+                       XCB_CLIP_ORDERING_YX_BANDED, xcb_window_t(window->winId()), 0, 0,
+                       uint32_t(xr.size()), xr.data());
   xcb_flush(c);
 }
 

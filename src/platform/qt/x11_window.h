@@ -15,9 +15,14 @@ bool onX11();
 // Adds _NET_WM_STATE_SKIP_TASKBAR and _SKIP_PAGER to the native window; call
 // after the window exists and before it is shown.
 void keepOutOfTaskbar(QWidget* window);
-// Sets the window's bounding (and so input) shape; no rectangles: nothing of
-// the window shows and every click goes through.
-void setShape(QWidget* window, const std::vector<BandRect>& rects);
+// Which shape setShape sets: the bounding shape (what shows, and so also
+// what takes clicks) or the input shape alone (what takes clicks; the window
+// shows whole, see-through where its alpha says so under a compositor).
+enum class ShapeKind { Bounding, Input };
+// Sets the window's shape of `kind`; no rectangles: nothing of the window
+// shows (bounding) or takes clicks (input), and every click goes through.
+void setShape(QWidget* window, const std::vector<BandRect>& rects,
+              ShapeKind kind = ShapeKind::Bounding);
 
 // The pointer's place on the screen, asked of the X server one tick ahead:
 // each reading takes the answer to the question sent at the previous one and
