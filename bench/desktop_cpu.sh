@@ -78,7 +78,7 @@ measure() {
 
 mkdir "$work/pets"
 /usr/bin/python3 -c "
-import sys; sys.path.insert(0, '$root/tests/e2e/qt'); import datafile as d
+import sys; sys.path.insert(0, '$root/tests/e2e'); import datafile as d
 pets = [d.pet(100 + (i % 10) * 170, 150 + (i // 10) * 170, speed=5, zoom=100) for i in range(int('${PETS:-50}'))]
 open('$work/pets/zpdata.mrdt', 'wb').write(d.format_data(pets))"
 

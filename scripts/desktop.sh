@@ -55,7 +55,7 @@ setsid "$root/build/deskpet" &
 program=$!
 echo "deskpet runs on the virtual display $DISPLAY (data: $data); screenshots: $shot; Ctrl-C to stop"
 while kill -0 "$program" 2>/dev/null; do
-  xwd -root -silent | /usr/bin/python3 "$root/tests/e2e/qt/xdisplay.py" "$shot" || true
+  xwd -root -silent | /usr/bin/python3 "$root/tests/e2e/xdesk.py" "$shot" || true
   for _ in $(seq "$((interval * 10))"); do
     kill -0 "$program" 2>/dev/null || break
     sleep 0.1
