@@ -6,7 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="${1:-$root/build-win32}"
 "$root/scripts/deps-win32.sh"
-cmake -S "$root/src/platform/win32" -B "$build" -G Ninja \
+cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
 cmake --build "$build"
 echo "$build/deskpet.exe: $(stat -c %s "$build/deskpet.exe") bytes"
