@@ -29,6 +29,8 @@ namespace {
 constexpr int kTwips = 15;
 // The window's own face when a control names none: 9.75 pt, 13 pixels.
 constexpr int kDefaultFontTenths = 98;
+// Ticks between looks for a compositor, about a quarter of a second.
+constexpr int kWatchTicks = 15;
 
 int px(int32_t twips) {
   return int(std::lround(double(twips) / kTwips));
@@ -130,18 +132,27 @@ QFont QtPlatform::mincho(int pixels, bool antialiased) {
   return f;
 }
 
-// DESKPET_OVERLAY=argb: a translucent window for a desktop that runs a
-// compositor, clicks cut out by an input shape alone. Anything else: the
-// shaped window, which needs no compositor.
-static bool translucentOverlay() {
+// DESKPET_OVERLAY=argb: a translucent window, clicks cut out by an input
+// shape alone, which needs a compositor. =shape: the shaped window, which
+// needs none. Unset: whichever suits, following the compositor as it comes
+// and goes.
+QtPlatform::OverlayChoice QtPlatform::overlayChoice() {
   const char* v = std::getenv("DESKPET_OVERLAY");
-  return v && std::strcmp(v, "argb") == 0;
+  if (v && std::strcmp(v, "argb") == 0) return OverlayChoice::Argb;
+  if (v && std::strcmp(v, "shape") == 0) return OverlayChoice::Shape;
+  return OverlayChoice::Auto;
 }
 
-QtPlatform::QtPlatform() : window_(new OverlayWindow(translucentOverlay())) {
+bool QtPlatform::wantTranslucent() {
+  if (choice_ != OverlayChoice::Auto) return choice_ == OverlayChoice::Argb;
+  return compositor_.now();
+}
+
+QtPlatform::QtPlatform() : choice_(overlayChoice()), window_(new OverlayWindow(wantTranslucent())) {
   window_->setFont(mincho(fontPixels(kDefaultFontTenths / 10.0), true));
   window_->setMouseHandler([this](OverlayWindow::MouseKind kind, int button, int shift,
                                   QPoint pos) { onMouse(kind, button, shift, pos); });
+  keyFilter_ = new KeyPreview(window_, *this, form_);
   createControls();
 }
 
@@ -249,11 +260,26 @@ void QtPlatform::placeWindow(int32_t l, int32_t t, int32_t w, int32_t h) {
 }
 
 void QtPlatform::makeTopmostAndShow() {
+  shown_ = true;
+  showWindow();
+}
+
+void QtPlatform::showWindow() {
   window_->winId();  // the native window, so its properties are set before it maps
   keepOutOfTaskbar(window_);
   applyShape();
-  window_->windowHandle()->installEventFilter(new KeyPreview(window_, *this, form_));
+  QWindow* handle = window_->windowHandle();
+  handle->installEventFilter(keyFilter_);
+  if (acceptsFocus_) handle->setFlag(Qt::WindowDoesNotAcceptFocus, false);
   window_->show();
+}
+
+void QtPlatform::switchOverlay(bool translucent) {
+  window_->dropNativeWindow(translucent);
+  // The new window has no shape yet; a drag loses its pointer grab with the old one.
+  shapeSent_ = false;
+  moveSinceTick_.reset();
+  if (shown_) showWindow();
 }
 
 Point32 QtPlatform::cursorPos() {
@@ -475,6 +501,14 @@ void QtPlatform::updateFocusAcceptance() {
 }
 
 void QtPlatform::afterTick() {
+  // A few times a second: without a compositor the translucent window's
+  // see-through pixels show black, and with one the shaped window costs the
+  // X server twice as much.
+  if (choice_ == OverlayChoice::Auto && ++watchTicks_ >= kWatchTicks) {
+    watchTicks_ = 0;
+    const bool translucent = compositor_.poll();
+    if (translucent != window_->translucent()) switchOverlay(translucent);
+  }
   if (!moveSinceTick_ || !form_) return;
   // The pointer reading trails by a tick, so two ticks after the last move
   // the sample is where the cursor stopped.

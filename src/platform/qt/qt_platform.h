@@ -88,6 +88,15 @@ class QtPlatform : public Platform {
   bool keyPreview() const { return keyPreview_; }
 
  private:
+  // Which overlay DESKPET_OVERLAY asks for; Auto follows the compositor.
+  enum class OverlayChoice { Auto, Shape, Argb };
+  static OverlayChoice overlayChoice();
+  bool wantTranslucent();
+  // Makes the native window, shapes it and maps it.
+  void showWindow();
+  // Rebuilds the window as the other kind, keeping its pixels, panels and
+  // shape; called when a compositor comes or goes.
+  void switchOverlay(bool translucent);
   void createControls();
   QWidget* widget(ControlId id) const { return widgets_[size_t(id)]; }
   QWidget* container(ControlId parent) const;
@@ -99,7 +108,12 @@ class QtPlatform : public Platform {
   void onMouse(OverlayWindow::MouseKind kind, int button, int shift, QPoint pos);
 
   Form2* form_ = nullptr;
+  OverlayChoice choice_;
+  CompositorWatch compositor_;
   OverlayWindow* window_ = nullptr;
+  QObject* keyFilter_ = nullptr;
+  bool shown_ = false;
+  int watchTicks_ = 0;
   std::array<QWidget*, kControlCount> widgets_{};
   std::array<PanelWidget*, kControlCount> panels_{};
   ShapeMask mask_;

@@ -50,6 +50,15 @@ OverlayWindow::OverlayWindow(bool translucent)
   setWindowTitle(QStringLiteral("もこぽん"));
 }
 
+void OverlayWindow::dropNativeWindow(bool translucent) {
+  hide();
+  destroy();
+  translucent_ = translucent;
+  setAttribute(Qt::WA_TranslucentBackground, translucent);
+  // Cleared along with translucency; the window paints every pixel itself.
+  setAttribute(Qt::WA_NoSystemBackground);
+}
+
 void OverlayWindow::setPicture(const Image* image) {
   image_ = image;
   wrapped_ = image ? wrap(*image) : QImage();

@@ -28,6 +28,10 @@ class OverlayWindow : public QWidget {
   // The colour a translucent window paints as fully transparent.
   void setKey(uint32_t rgb) { key_ = rgb; }
   bool translucent() const { return translucent_; }
+  // Hides the window and drops its native window, so the next winId() or
+  // show() makes one of the other kind: a window's visual (32-bit with alpha
+  // or not) is fixed when the X server creates it.
+  void dropNativeWindow(bool translucent);
 
  protected:
   void paintEvent(QPaintEvent* e) override;

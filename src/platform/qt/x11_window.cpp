@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QWidget>
 #include <cstdlib>
+#include <string>
 
 namespace pet::qt {
 
@@ -60,6 +61,48 @@ void setShape(QWidget* window, const std::vector<BandRect>& rects, ShapeKind kin
                        XCB_CLIP_ORDERING_YX_BANDED, xcb_window_t(window->winId()), 0, 0,
                        uint32_t(xr.size()), xr.data());
   xcb_flush(c);
+}
+
+CompositorWatch::~CompositorWatch() {
+  xcb_connection_t* c = connection();
+  if (pending_ && c) xcb_discard_reply(c, cookie_);
+}
+
+bool CompositorWatch::ask() {
+  xcb_connection_t* c = connection();
+  if (!c) return false;
+  if (atom_ == XCB_ATOM_NONE) {
+    char* host = nullptr;
+    int display = 0, screen = 0;
+    if (!xcb_parse_display(nullptr, &host, &display, &screen)) screen = 0;
+    std::free(host);
+    const std::string name = "_NET_WM_CM_S" + std::to_string(screen);
+    atom_ = atom(c, name.c_str());
+    if (atom_ == XCB_ATOM_NONE) return false;
+  }
+  cookie_ = xcb_get_selection_owner(c, atom_).sequence;
+  pending_ = true;
+  xcb_flush(c);
+  return true;
+}
+
+bool CompositorWatch::poll() {
+  xcb_connection_t* c = connection();
+  if (!c) return false;
+  if (!pending_ && !ask()) return last_;
+  if (xcb_get_selection_owner_reply_t* r =
+          xcb_get_selection_owner_reply(c, xcb_get_selection_owner_cookie_t{cookie_}, nullptr)) {
+    last_ = r->owner != XCB_WINDOW_NONE;
+    std::free(r);
+  }
+  pending_ = false;
+  ask();
+  return last_;
+}
+
+bool CompositorWatch::now() {
+  poll();  // the answer to an older question, if one was out
+  return poll();
 }
 
 PointerReader::~PointerReader() {

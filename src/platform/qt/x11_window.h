@@ -24,6 +24,24 @@ enum class ShapeKind { Bounding, Input };
 void setShape(QWidget* window, const std::vector<BandRect>& rects,
               ShapeKind kind = ShapeKind::Bounding);
 
+// Whether a compositing manager runs: the _NET_WM_CM_S<screen> selection has
+// an owner. `poll` answers from the question sent at the previous poll and
+// sends the next, so it never waits for the server; `now` asks and waits.
+// Without X there is never one.
+class CompositorWatch {
+ public:
+  ~CompositorWatch();
+  bool now();
+  bool poll();
+
+ private:
+  bool ask();
+  unsigned int atom_ = 0;
+  bool pending_ = false;
+  unsigned int cookie_ = 0;
+  bool last_ = false;
+};
+
 // The pointer's place on the screen, asked of the X server one tick ahead:
 // each reading takes the answer to the question sent at the previous one and
 // sends the next, so the program never waits for the server. Without X it

@@ -117,6 +117,10 @@ class QtSuite(Suite):
         self.run("no tray: a double-click on a pet opens the slot list", self.t_no_tray_dblclick,
                  [self.need_sprites(), self.need_panel("slotList", "slot list on request 200")])
         self.run("no tray at start: the icon appears when a tray turns up", self.t_tray_later)
+        self.run("started under a compositor: translucent overlay; when it quits, the shape",
+                 self.t_compositor_quits, [self.need_sprites()])
+        self.run("a compositor that turns up while the program runs is used",
+                 self.t_compositor_arrives, [self.need_sprites()])
 
     def t_window(self):
         d, p = self.started_and_running([datafile.pet(1700, 900, speed=1)])
@@ -332,6 +336,99 @@ class QtSuite(Suite):
         check(count_white(mask) >= 150, "no pet on the desktop")
         saved = self.quit_and_read(p, d)
         check(len(saved) == 1, f"saved pets {saved}")
+
+    # -- under a compositor
+    def start_compositor(self):
+        """xcompmgr, and the desktop as it paints it (no program yet)."""
+        cm = self.desk.start(["xcompmgr"])
+        time.sleep(1.0)
+        return cm, self.desk.screenshot()
+
+    def overlay_of_depth(self, p, depth, timeout=3):
+        """The overlay once it is a window of `depth` bits: 32 translucent, 24 shaped."""
+        def find():
+            for w in self.desk.windows_of(p.pid):
+                if not p.is_overlay(self.desk.geometry(w)):
+                    continue
+                info = self.desk.run(["xwininfo", "-id", str(w)])
+                if f"Depth: {depth}" in info:
+                    return w
+            return None
+        return self.desk.wait_for(find, f"a {depth}-bit overlay", timeout)
+
+    def overlay_works(self, p, w, pets, background, drop):
+        """The overlay `w` shows exactly the pets, lets a click on an empty spot
+        through, stays out of the taskbar and the focus, and drags pets[0] to `drop`."""
+        state = self.desk.prop(w, "_NET_WM_STATE")
+        for s in ("_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_ABOVE"):
+            check(s in state, f"{s} missing: {state.strip()}")
+        check("input focus: False" in self.desk.prop(w, "WM_HINTS"), "the overlay takes the focus")
+        time.sleep(0.3)  # the new window's first paint
+        shot = self.desk.screenshot()
+        check(key_pixels(shot) == 0, "key colour visible on the screen")
+        mask = diff_mask(shot, background)
+        near = pet_box(pets[0], 40)
+        grab = mask.crop(near).getbbox()
+        check(grab is not None, f"nothing shown near {near}")
+        grab = (near[0] + (grab[0] + grab[2]) // 2, near[1] + (grab[1] + grab[3]) // 2)
+        for pet in pets:
+            box = pet_box(pet, 40)
+            n = count_white(mask, box)
+            check(n >= 150, f"pet near {pet['posX']},{pet['posY']}: {n} pixels shown")
+            mask.paste(0, box)
+        mask.paste(0, (1920 - 300, 0, 1920, 40))  # the tray
+        stray = mask.getbbox()
+        check(stray is None, f"something shown away from the pets at {stray} (black see-through?)")
+        before = self.desk.xev_presses()
+        self.desk.click(600, 900)
+        self.desk.wait_for(lambda: self.desk.xev_presses() > before,
+                           "the window beneath to log the press", 3)
+        focus = self.desk.focus()
+        self.desk.drag(*grab, *drop)
+        time.sleep(0.3)
+        check(self.desk.focus() == focus, "a press on a pet took the keyboard focus")
+        pets[0] = dict(pets[0], posX=drop[0] - 12, posY=drop[1] - 16)
+        n = count_white(diff_mask(self.desk.screenshot(), background), pet_box(pets[0], 40))
+        check(n >= 150, f"the dragged pet is not at {drop}: {n} pixels there")
+
+    def check_saved_at(self, p, d, drop):
+        saved = self.quit_and_read(p, d)
+        got, walk = (saved[0]["posX"], saved[0]["posY"]), 12
+        check(drop[0] - 24 - walk <= got[0] <= drop[0] + walk and
+              drop[1] - 32 - walk <= got[1] <= drop[1] + walk,
+              f"saved place {got}, let go at {drop}")
+
+    def t_compositor_quits(self):
+        pets = [datafile.pet(800, 500, speed=1), datafile.pet(1400, 300, speed=1)]
+        cm, background = self.start_compositor()
+        p = None
+        try:
+            d, p = self.started_and_running(pets)
+            w = self.overlay_of_depth(p, 32)
+            self.overlay_works(p, w, pets, background, (1200, 750))
+            self.desk.stop(cm)
+            w = self.overlay_of_depth(p, 24)
+            self.overlay_works(p, w, pets, self.desk.background, (400, 300))
+            self.check_saved_at(p, d, (400, 300))
+        finally:
+            self.desk.stop(cm)
+            if p:
+                p.stop()
+
+    def t_compositor_arrives(self):
+        pets = [datafile.pet(800, 500, speed=1), datafile.pet(1400, 300, speed=1)]
+        cm, background = self.start_compositor()
+        self.desk.stop(cm)
+        d, p = self.started_and_running(pets)
+        try:
+            self.overlay_of_depth(p, 24)
+            cm, _ = self.start_compositor()
+            w = self.overlay_of_depth(p, 32)
+            self.overlay_works(p, w, pets, background, (1200, 750))
+            self.check_saved_at(p, d, (1200, 750))
+        finally:
+            self.desk.stop(cm)
+            p.stop()
 
     # -- tray
     def tray_icon(self, p, timeout=10):
