@@ -276,9 +276,11 @@ void QtPlatform::showWindow() {
 
 void QtPlatform::switchOverlay(bool translucent) {
   window_->dropNativeWindow(translucent);
-  // The new window has no shape yet; a drag loses its pointer grab with the old one.
+  // The new window has no shape yet; a drag loses its pointer grab with the
+  // old one, and its release would never arrive: drop what is held now.
   shapeSent_ = false;
   moveSinceTick_.reset();
+  if (form_) form_->Form_MouseUp(1, 0, 0, 0);
   if (shown_) showWindow();
 }
 
