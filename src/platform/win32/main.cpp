@@ -88,6 +88,7 @@ class Tray {
   void add() {
     NOTIFYICONDATAW nid = data(NIF_MESSAGE | NIF_ICON | NIF_TIP);
     shown_ = Shell_NotifyIconW(NIM_ADD, &nid);
+    if (!shown_) platform_.setTrayWorking(false);
   }
   void remove() {
     if (!shown_) return;
@@ -122,6 +123,9 @@ class Tray {
     auto* self = reinterpret_cast<Tray*>(GetWindowLongPtrW(h, GWLP_USERDATA));
     if (self) {
       if (m == kTrayMessage) {
+        // Wine reports success with a tray host that never shows the icon nor
+        // passes its clicks on: only a message from the icon proves it works.
+        self->platform_.setTrayWorking(true);
         self->onIcon(UINT(l));
         return 0;
       }

@@ -96,9 +96,10 @@ void Win32Platform::registerClasses() {
   wc.hInstance = instance_;
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.lpszClassName = kOverlayClass;
-  RegisterClassExW(&wc);
-  // Panels take double-clicks (the slot list opens a pet's settings).
+  // Double-clicks: on a pet they open the slot list while the tray icon is no
+  // way there; on panels the slot list opens a pet's settings.
   wc.style = CS_DBLCLKS;
+  RegisterClassExW(&wc);
   wc.lpfnWndProc = panelProc;
   wc.lpszClassName = kPanelClass;
   RegisterClassExW(&wc);
@@ -293,6 +294,11 @@ LRESULT Win32Platform::onOverlay(HWND h, UINT m, WPARAM w, LPARAM l) {
       if (form_) form_->Form_MouseDown(button, shiftState(w), x, y);
       return 0;
     }
+    case WM_LBUTTONDBLCLK:
+      // Only pets take clicks (the rest is see-through). Stands in for the
+      // second press, as on Linux: the pet is not grabbed again.
+      if (form_ && !trayWorking_) form_->requestPanel(200);
+      return 0;
     case WM_MOUSEMOVE:
       if (form_) form_->Form_MouseMove(buttonMask(w), shiftState(w), x, y);
       return 0;

@@ -28,6 +28,9 @@ class Win32Platform final : public Platform {
   bool keyPreview() const { return keyPreview_; }
   // Runs just before the process ends (removes the tray icon).
   void setOnEnd(std::function<void()> f) { onEnd_ = std::move(f); }
+  // Whether the tray icon is known to answer clicks; until then a
+  // double-click on a pet opens the slot list.
+  void setTrayWorking(bool working) { trayWorking_ = working; }
   // The program's own handling of the overlay's messages (timer, close,
   // session end); returns true when it handled the message.
   using MessageHook = std::function<bool(UINT, WPARAM, LPARAM, LRESULT&)>;
@@ -105,6 +108,7 @@ class Win32Platform final : public Platform {
 
   HINSTANCE instance_;
   Form2* form_ = nullptr;
+  bool trayWorking_ = false;
   HWND window_ = nullptr;
   bool keyPreview_ = false;
   uint32_t background_ = kKeyColour;

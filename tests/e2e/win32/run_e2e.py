@@ -36,6 +36,7 @@ def centred(width_twips, height_twips):
 WELCOME = centred(6135, 5775)   # Picture2
 NEW_PET = centred(4575, 2895)   # Picture1
 SPLASH = centred(5325, 2925)    # Picture3
+SLOT_LIST = centred(4695, 6015)  # Picture4
 
 
 # ---------------------------------------------------------------- the desktop
@@ -149,6 +150,9 @@ class WineSuite(Suite):
         self.run("a second instance in the same folder is refused", self.t_second_instance)
         self.run("first run: welcome panel with Japanese captions, OK, new-pet panel, a pet",
                  self.t_first_run)
+        # Under Wine 8 with trayer the icon docks but shows no picture and its
+        # clicks never come, so the double-click is the way tested here.
+        self.run("no tray: a double-click on a pet opens the slot list", self.t_no_tray_dblclick)
 
     def t_window(self):
         d, p = self.started_and_running([datafile.pet(1700, 300, speed=1)])
@@ -309,6 +313,26 @@ class WineSuite(Suite):
             check(len(saved) == 1, f"saved pets {saved}")
         finally:
             p.stop()
+
+    def t_no_tray_dblclick(self):
+        self.desk.stop_tray()
+        try:
+            pet = datafile.pet(900, 500, speed=1)
+            d, p = self.started_and_running([pet])
+            try:
+                check(not self.desk.panel_shown(SLOT_LIST), "the slot list shows before the click")
+                box = self.shown_near(pet)
+                self.desk.xdo("mousemove", (box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
+                time.sleep(0.1)
+                self.desk.xdo("click", "--repeat", 2, "--delay", 80, 1)
+                shot = self.desk.wait_for(lambda: self.desk.panel_shown(SLOT_LIST),
+                                          "the slot list", 5)
+                check(key_pixels(shot) == 0, "key colour visible")
+                save_shot(shot, SHOTS, "slot-list-no-tray.png", around(SLOT_LIST))
+            finally:
+                p.stop()
+        finally:
+            self.desk.start_tray()
 
 
 if __name__ == "__main__":
