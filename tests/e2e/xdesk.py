@@ -30,10 +30,6 @@ class Failure(Exception):
     pass
 
 
-class Skip(Exception):
-    pass
-
-
 def check(cond, message):
     if not cond:
         raise Failure(message)
@@ -370,7 +366,7 @@ class Suite:
 
     def __init__(self, only):
         self.only = set(only)
-        self.passed = self.failed = self.skipped = 0
+        self.passed = self.failed = 0
         self.tmp = tempfile.mkdtemp(prefix=self.prefix)
         try:
             self.desk = self.desktop()
@@ -388,21 +384,12 @@ class Suite:
         self.desk.close()
         shutil.rmtree(self.tmp, ignore_errors=True)
 
-    def run(self, name, fn, needs=()):
-        """`needs`: (ok, reason) pairs; an unmet one skips the check."""
+    def run(self, name, fn):
         if self.only and name not in self.only:
-            return
-        missing = [reason for ok, reason in needs if not ok]
-        if missing:
-            self.skipped += 1
-            print(f"SKIP {name}: {'; '.join(missing)}")
             return
         t = time.time()
         try:
             fn()
-        except Skip as e:
-            self.skipped += 1
-            print(f"SKIP {name}: {e}")
         except Failure as e:
             self.failed += 1
             print(f"FAIL {name}: {e}")
@@ -468,8 +455,6 @@ def main(make_suite, usage):
         suite.all()
     finally:
         suite.close()
-    if suite.skipped:
-        print(f"# {suite.skipped} skipped")
     print(f"# {time.time() - t:.0f} s")
     print(f"{suite.passed} passed, {suite.failed} failed")
     return 1 if suite.failed else 0
