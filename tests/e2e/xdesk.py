@@ -107,6 +107,16 @@ def file_state(path):
     return open(path, "rb").read(), st.st_ino, st.st_mtime_ns
 
 
+def clear_of_minute_save(needed):
+    """A running program saves its file when the clock's minute changes; waits
+    past the next change when fewer than `needed` seconds remain before it, so
+    a check that the file stays untouched is not upset by that save."""
+    now = time.time()
+    left = 60 - now % 60
+    if left < needed:
+        time.sleep(left + 2)
+
+
 def inode(path):
     return os.stat(path).st_ino
 

@@ -16,7 +16,8 @@ sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 import datafile  # noqa: E402
 from datafile import DATA  # noqa: E402
 from xdesk import (Desktop, Failure, Program, Suite, around, check,  # noqa: E402
-                   child_centre, count_white, diff_mask, file_state, inode, key_pixels, main,
+                   child_centre, clear_of_minute_save,
+                   count_white, diff_mask, file_state, inode, key_pixels, main,
                    pet_box, save_shot)
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
@@ -237,6 +238,7 @@ class QtSuite(Suite):
     def t_second_instance(self):
         d, first = self.started_and_running([datafile.pet(900, 500, speed=1)])
         path = os.path.join(d, DATA)
+        clear_of_minute_save(20)
         before = file_state(path)
         second = self.program(d)
         try:

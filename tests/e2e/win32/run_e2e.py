@@ -15,7 +15,8 @@ sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 import datafile  # noqa: E402
 from datafile import DATA  # noqa: E402
 from xdesk import (HEIGHT, TWIPS, WIDTH, Desktop, Program, Suite, around, check,  # noqa: E402
-                   child_centre, count_white, file_state, key_pixels, main, pet_box, save_shot)
+                   child_centre, clear_of_minute_save,
+                   count_white, file_state, key_pixels, main, pet_box, save_shot)
 
 BENEATH = (100, 600, 500, 300)  # x, y, w, h of the window that logs clicks
 SHOTS = os.environ.get("E2E_SHOTS")  # a folder to keep the screenshots in
@@ -256,6 +257,7 @@ class WineSuite(Suite):
     def t_second_instance(self):
         d, first = self.started_and_running([datafile.pet(900, 300, speed=1)])
         path = os.path.join(d, DATA)
+        clear_of_minute_save(30)
         before = file_state(path)
         second = self.program(d)
         try:
