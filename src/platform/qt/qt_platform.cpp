@@ -209,9 +209,13 @@ void QtPlatform::createControls() {
       case ControlKind::VScroll: {
         auto* s =
             new QScrollBar(c.kind == ControlKind::HScroll ? Qt::Horizontal : Qt::Vertical, parent);
-        s->setRange(0, 32767);
-        s->setSingleStep(1);
-        s->setPageStep(1);
+        for (const ScrollSpec& sc : kScrollSpecs)
+          if (sc.id == c.id) {
+            s->setRange(sc.min, sc.max);
+            s->setSingleStep(sc.smallChange);
+            s->setPageStep(sc.largeChange);
+            s->setValue(sc.value);
+          }
         const ControlId id = c.id;
         // Fires for the user's changes and for setValue alike, before it returns.
         QObject::connect(s, &QScrollBar::valueChanged, [this, id] {
@@ -373,6 +377,13 @@ void QtPlatform::setScrollRange(ControlId id, int16_t min, int16_t max) {
 
 void QtPlatform::setScrollValue(ControlId id, int16_t value) {
   if (auto* s = qobject_cast<QScrollBar*>(widget(id))) s->setValue(value);
+}
+
+void QtPlatform::setScrollSteps(ControlId id, int16_t smallChange, int16_t largeChange) {
+  if (auto* s = qobject_cast<QScrollBar*>(widget(id))) {
+    s->setSingleStep(smallChange);
+    s->setPageStep(largeChange);
+  }
 }
 
 int16_t QtPlatform::scrollValue(ControlId id) const {

@@ -67,6 +67,7 @@ class QtPlatform : public Platform {
   void setEnabled(ControlId id, bool enabled) override;
   void setScrollRange(ControlId id, int16_t min, int16_t max) override;
   void setScrollValue(ControlId id, int16_t value) override;
+  void setScrollSteps(ControlId id, int16_t smallChange, int16_t largeChange) override;
   int16_t scrollValue(ControlId id) const override;
   void listClear(ControlId id) override;
   void listAdd(ControlId id, std::string_view line) override;

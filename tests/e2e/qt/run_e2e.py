@@ -283,7 +283,8 @@ class QtSuite(Suite):
             p.stop()
 
     def button_centre(self, name, parent_rect):
-        from_table = {"Command5": (4560, 5280, 1095, 255), "Command1": (3120, 2280, 1215, 375)}
+        from_table = {"Command5": (4560, 5280, 1095, 255), "Command1": (3120, 2280, 1215, 375),
+                      "HScroll1": (120, 1200, 4215, 255), "HScroll2": (120, 1920, 4215, 255)}
         return child_centre(parent_rect, *from_table[name])
 
     def new_pet_panel(self, p):
@@ -311,6 +312,14 @@ class QtSuite(Suite):
         d = self.workdir()
         p = self.start(d)
         rect, _ = self.new_pet_panel(p)
+        # The bars start at speed 5 of 1..30 and zoom 300 of 100..500: the
+        # right arrow of the first adds 1, a click on the second's track to
+        # the right of its thumb adds 50.
+        x, y = self.button_centre("HScroll1", rect)
+        self.desk.click(x + 281 // 2 - 6, y)
+        x, y = self.button_centre("HScroll2", rect)
+        self.desk.click(x + 281 // 2 - 30, y)
+        time.sleep(0.2)
         self.desk.click(*self.button_centre("Command1", rect))
         time.sleep(1.0)
         shot = self.desk.screenshot()
@@ -319,6 +328,8 @@ class QtSuite(Suite):
         check(count_white(mask) >= 150, "no pet on the desktop")
         saved = self.quit_and_read(p, d)
         check(len(saved) == 1, f"saved pets {saved}")
+        check((saved[0]["speed"], saved[0]["zoom"]) == (6, 350),
+              f"speed and zoom saved as {saved[0]['speed']}, {saved[0]['zoom']}")
 
     # -- under a compositor
     def start_compositor(self):
