@@ -108,6 +108,9 @@ void OverlayWindow::mouseReleaseEvent(QMouseEvent* e) {
   send(MouseKind::Up, e, buttonNumber(e->button()));
 }
 void OverlayWindow::mouseDoubleClickEvent(QMouseEvent* e) {
+  // Qt sends this instead of the second press; it is a press all the same
+  // (two quick right clicks toggle chasing twice).
+  send(MouseKind::Down, e, buttonNumber(e->button()));
   send(MouseKind::DoubleClick, e, buttonNumber(e->button()));
 }
 

@@ -286,19 +286,23 @@ LRESULT Win32Platform::onOverlay(HWND h, UINT m, WPARAM w, LPARAM l) {
       return activatable_ ? MA_ACTIVATE : MA_NOACTIVATE;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN: {
+    case WM_MBUTTONDOWN:
+    // The second press of a double-click is a press like the first: two
+    // quick right clicks toggle chasing twice, a pet let go is caught again.
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK: {
       // The drag goes on outside the pet's pixels and outside the window.
       SetCapture(h);
       pressed_ = true;
-      const int button = m == WM_LBUTTONDOWN ? 1 : m == WM_RBUTTONDOWN ? 2 : 4;
-      if (form_) form_->Form_MouseDown(button, shiftState(w), x, y);
+      const bool left = m == WM_LBUTTONDOWN || m == WM_LBUTTONDBLCLK;
+      const bool right = m == WM_RBUTTONDOWN || m == WM_RBUTTONDBLCLK;
+      if (form_) form_->Form_MouseDown(left ? 1 : right ? 2 : 4, shiftState(w), x, y);
+      // Only pets take clicks (the rest is see-through); without a working
+      // tray icon a double-click on one is the way to the slot list.
+      if (m == WM_LBUTTONDBLCLK && form_ && !trayWorking_) form_->requestPanel(200);
       return 0;
     }
-    case WM_LBUTTONDBLCLK:
-      // Only pets take clicks (the rest is see-through). Stands in for the
-      // second press, as on Linux: the pet is not grabbed again.
-      if (form_ && !trayWorking_) form_->requestPanel(200);
-      return 0;
     case WM_MOUSEMOVE:
       if (form_) form_->Form_MouseMove(buttonMask(w), shiftState(w), x, y);
       return 0;

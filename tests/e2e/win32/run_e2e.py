@@ -147,6 +147,8 @@ class WineSuite(Suite):
         self.run("pets shown where the data file puts them, nothing elsewhere", self.t_pets)
         self.run("a click on a see-through spot reaches the window beneath", self.t_click_through)
         self.run("dragging a pet moves it and WM_CLOSE saves the new place", self.t_drag)
+        self.run("right clicks on a pet switch chasing for all pets, a quick pair twice",
+                 self.t_right_click)
         self.run("Escape ends at once and leaves the data file as it was", self.t_escape)
         self.run("a second instance in the same folder is refused", self.t_second_instance)
         self.run("first run: welcome panel with Japanese captions, OK, new-pet panel, a pet",
@@ -233,6 +235,22 @@ class WineSuite(Suite):
             got = (saved[0]["posX"], saved[0]["posY"])
             check(abs(got[0] - want[0]) <= 30 and abs(got[1] - want[1]) <= 30,
                   f"saved place {got}, dropped near {want}")
+        finally:
+            p.stop()
+
+    def t_right_click(self):
+        pets = [datafile.pet(600, 400, speed=1), datafile.pet(1300, 700, speed=1)]
+        d, p = self.started_and_running(pets)
+        try:
+            box = self.shown_near(pets[0])
+            self.desk.click((box[0] + box[2]) // 2, (box[1] + box[3]) // 2, button=3)
+            time.sleep(0.8)
+            # A quick pair counts as two presses: off and on again.
+            self.desk.xdo("click", "--repeat", 2, "--delay", 120, 3)
+            time.sleep(0.3)
+            saved = self.quit_and_read(p, d)
+            check([s["chaseMouse"] for s in saved] == [1, 1],
+                  f"chaseMouse saved as {[s['chaseMouse'] for s in saved]}")
         finally:
             p.stop()
 
