@@ -151,6 +151,7 @@ int main(int argc, char** argv) {
       requestQuit();
     });
   }
+  platform.setOnClose(requestQuit);
 #ifndef QT_NO_SESSIONMANAGER
   QObject::connect(&app, &QGuiApplication::commitDataRequest,
                    [&](QSessionManager&) { requestQuit(); });

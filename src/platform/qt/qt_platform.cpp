@@ -276,6 +276,7 @@ void QtPlatform::showWindow() {
   handle->installEventFilter(keyFilter_);
   if (acceptsFocus_) handle->setFlag(Qt::WindowDoesNotAcceptFocus, false);
   window_->show();
+  if (acceptsFocus_) takeFocus();
 }
 
 void QtPlatform::switchOverlay(bool translucent) {
@@ -503,14 +504,29 @@ void QtPlatform::applyShape() {
 }
 
 void QtPlatform::updateFocusAcceptance() {
-  // The pets never take the keyboard from the user's work; a panel needs it
-  // for its buttons and for Escape.
+  // The pets never take the keyboard from the user's work; a panel takes it
+  // when it appears (for its buttons and for Escape) and gives it back to
+  // the window that had it when the last one goes.
   bool any = false;
   for (const ControlSpec& c : kControls)
     if (isWindowLevel(c.id) && widget(c.id) && widget(c.id)->isVisibleTo(window_)) any = true;
-  if (any == acceptsFocus_ || !window_->windowHandle()) return;
+  if (any == acceptsFocus_) return;
   acceptsFocus_ = any;
-  window_->windowHandle()->setFlag(Qt::WindowDoesNotAcceptFocus, !any);
+  QWindow* handle = window_->windowHandle();
+  if (handle) handle->setFlag(Qt::WindowDoesNotAcceptFocus, !any);
+  if (!window_->isVisible()) return;  // showWindow takes it
+  if (any) {
+    takeFocus();
+  } else if (focusOwner_) {
+    if (activeWindow() == unsigned(window_->winId())) activate(focusOwner_);
+    focusOwner_ = 0;
+  }
+}
+
+void QtPlatform::takeFocus() {
+  const unsigned int owner = activeWindow();
+  if (owner != unsigned(window_->winId())) focusOwner_ = owner;
+  window_->activateWindow();
 }
 
 void QtPlatform::afterTick() {

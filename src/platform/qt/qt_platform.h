@@ -38,6 +38,9 @@ class QtPlatform : public Platform {
   // take after the last move event (a move event uses an older sample, so
   // without this a pet would stop short of where the cursor stopped).
   void afterTick();
+  // Called when the window manager closes the overlay (a quit request: the
+  // program saves and ends, as for a signal).
+  void setOnClose(std::function<void()> f) { window_->setCloseHandler(std::move(f)); }
   // Called by endProgram just before the process ends.
   void setOnEnd(std::function<void()> f) { onEnd_ = std::move(f); }
   // The program's face at `pixels` high, optionally without anti-aliasing.
@@ -106,6 +109,7 @@ class QtPlatform : public Platform {
   void applyShape();
   std::vector<Rect> visiblePanels() const;
   void updateFocusAcceptance();
+  void takeFocus();
   void onMouse(OverlayWindow::MouseKind kind, int button, int shift, QPoint pos);
 
   Form2* form_ = nullptr;
@@ -121,6 +125,8 @@ class QtPlatform : public Platform {
   std::vector<BandRect> sentShape_;
   bool shapeSent_ = false;
   bool acceptsFocus_ = false;
+  // The window that had the keyboard when a panel took it, to give it back.
+  unsigned int focusOwner_ = 0;
   bool keyPreview_ = false;
   bool trayShown_ = false;
   struct Move {

@@ -1,5 +1,6 @@
 #include "platform/qt/widgets.h"
 
+#include <QCloseEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -112,6 +113,11 @@ void OverlayWindow::mouseDoubleClickEvent(QMouseEvent* e) {
   // (two quick right clicks toggle chasing twice).
   send(MouseKind::Down, e, buttonNumber(e->button()));
   send(MouseKind::DoubleClick, e, buttonNumber(e->button()));
+}
+
+void OverlayWindow::closeEvent(QCloseEvent* e) {
+  e->ignore();
+  if (close_) close_();
 }
 
 PanelWidget::PanelWidget(QWidget* parent, bool filled, bool bordered)

@@ -23,6 +23,9 @@ class OverlayWindow : public QWidget {
   // transparent, for a compositor to blend; otherwise opaque, cut out by a shape.
   explicit OverlayWindow(bool translucent = false);
   void setMouseHandler(MouseHandler h) { mouse_ = std::move(h); }
+  // A close from the window manager (Alt+F4, a taskbar's menu) asks this
+  // instead of hiding the window and leaving the program running unseen.
+  void setCloseHandler(std::function<void()> h) { close_ = std::move(h); }
   // The image to paint from; painting reads it, never copies it whole.
   void setPicture(const Image* image);
   // The colour a translucent window paints as fully transparent.
@@ -39,6 +42,7 @@ class OverlayWindow : public QWidget {
   void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
 
  private:
   void send(MouseKind kind, QMouseEvent* e, int button);
@@ -46,6 +50,7 @@ class OverlayWindow : public QWidget {
   const Image* image_ = nullptr;
   QImage wrapped_;
   MouseHandler mouse_;
+  std::function<void()> close_;
   bool translucent_;
   uint32_t key_ = 0;
   // A few rows of converted pixels at a time, so a full-screen paint needs

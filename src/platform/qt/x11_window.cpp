@@ -45,6 +45,42 @@ void keepOutOfTaskbar(QWidget* window) {
   xcb_flush(c);
 }
 
+namespace {
+xcb_window_t rootOf(xcb_connection_t* c) {
+  return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+}
+}  // namespace
+
+unsigned int activeWindow() {
+  xcb_connection_t* c = connection();
+  if (!c) return 0;
+  auto cookie =
+      xcb_get_property(c, 0, rootOf(c), atom(c, "_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 0, 1);
+  xcb_get_property_reply_t* r = xcb_get_property_reply(c, cookie, nullptr);
+  if (!r) return 0;
+  unsigned int w = 0;
+  if (r->format == 32 && xcb_get_property_value_length(r) >= 4)
+    w = *static_cast<const uint32_t*>(xcb_get_property_value(r));
+  std::free(r);
+  return w;
+}
+
+void activate(unsigned int window) {
+  xcb_connection_t* c = connection();
+  if (!c || !window) return;
+  xcb_client_message_event_t e{};
+  e.response_type = XCB_CLIENT_MESSAGE;
+  e.format = 32;
+  e.window = window;
+  e.type = atom(c, "_NET_ACTIVE_WINDOW");
+  e.data.data32[0] = 2;  // from a pager: the user's own choice, not an application's
+  e.data.data32[1] = XCB_CURRENT_TIME;
+  xcb_send_event(c, 0, rootOf(c),
+                 XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                 reinterpret_cast<const char*>(&e));
+  xcb_flush(c);
+}
+
 void setShape(QWidget* window, const std::vector<BandRect>& rects, ShapeKind kind) {
   xcb_connection_t* c = connection();
   if (!c) return;
@@ -113,7 +149,7 @@ PointerReader::~PointerReader() {
 QPoint PointerReader::read() {
   xcb_connection_t* c = connection();
   if (!c) return QCursor::pos();
-  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+  const xcb_window_t root = rootOf(c);
   if (!pending_) {
     cookie_ = xcb_query_pointer(c, root).sequence;
     pending_ = true;

@@ -15,6 +15,12 @@ bool onX11();
 // Adds _NET_WM_STATE_SKIP_TASKBAR and _SKIP_PAGER to the native window; call
 // after the window exists and before it is shown.
 void keepOutOfTaskbar(QWidget* window);
+// The window the window manager has made active (_NET_ACTIVE_WINDOW), 0 if
+// none or not on X.
+unsigned int activeWindow();
+// Asks the window manager to make `window` active again, as a pager would.
+void activate(unsigned int window);
+
 // Which shape setShape sets: the bounding shape (what shows, and so also
 // what takes clicks) or the input shape alone (what takes clicks; the window
 // shows whole, see-through where its alpha says so under a compositor).

@@ -215,9 +215,13 @@ void Win32Platform::setColourKey(uint32_t rgb) {
 }
 
 void Win32Platform::makeTopmostAndShow() {
+  // Shown active when a panel is already up (the splash, the welcome): the
+  // keyboard is the program's from the start, as a window manager sees it.
+  if (activatable_) focusOwner_ = GetForegroundWindow();
   SetWindowPos(window_, HWND_TOPMOST, 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+               SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | (activatable_ ? 0 : SWP_NOACTIVATE));
   UpdateWindow(window_);
+  if (activatable_) takeFocus();
 }
 
 void Win32Platform::ensureSurface(int w, int h) {
@@ -482,6 +486,21 @@ void Win32Platform::updateActivation() {
   LONG_PTR ex = GetWindowLongPtrW(window_, GWL_EXSTYLE);
   ex = any ? (ex & ~LONG_PTR(WS_EX_NOACTIVATE)) : (ex | WS_EX_NOACTIVATE);
   SetWindowLongPtrW(window_, GWL_EXSTYLE, ex);
+  if (!IsWindowVisible(window_)) return;  // makeTopmostAndShow takes it
+  // A panel takes the keyboard when it appears (for its buttons and for
+  // Escape) and gives it back to the window that had it when the last goes.
+  if (any) {
+    takeFocus();
+  } else if (focusOwner_) {
+    if (GetForegroundWindow() == window_ && IsWindow(focusOwner_)) SetForegroundWindow(focusOwner_);
+    focusOwner_ = nullptr;
+  }
+}
+
+void Win32Platform::takeFocus() {
+  HWND owner = GetForegroundWindow();
+  if (owner != window_) focusOwner_ = owner;
+  SetForegroundWindow(window_);
 }
 
 void Win32Platform::showControl(ControlId id, bool visible) {

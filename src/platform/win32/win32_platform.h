@@ -101,6 +101,7 @@ class Win32Platform final : public Platform {
   void onScroll(HWND bar, int code);
   void changeScroll(ControlId id, int value);
   void updateActivation();
+  void takeFocus();
   void paintLabels(ControlId panel, HDC dc);
   void invalidateLabel(ControlId id);
   HWND hwnd(ControlId id) const { return controls_[size_t(id)]; }
@@ -134,6 +135,8 @@ class Win32Platform final : public Platform {
   std::vector<std::pair<int, HICON>> icons_;
   std::mt19937_64 rng_;
   bool activatable_ = true;
+  // The window that had the keyboard when a panel took it, to give it back.
+  HWND focusOwner_ = nullptr;
   bool pressed_ = false;
   std::function<void()> onEnd_;
   MessageHook hook_;
