@@ -51,7 +51,7 @@ class Platform {
 
   // ---- Clock.
   virtual LocalTime now() = 0;
-  // Today's date as the platform's short date text, e.g. "2026/12/10".
+  // Today's date in the user's short date format (UTF-8), e.g. "2026/12/10".
   virtual std::string shortDate() = 0;
 
   // ---- Random numbers: uniform in [0, 1). The core seeds once with the

@@ -117,6 +117,11 @@ def clear_of_minute_save(needed):
         time.sleep(left + 2)
 
 
+def recent_dates(fmt="%Y/%m/%d"):
+    """Today's date and the date a minute ago: a check near midnight holds."""
+    return {time.strftime(fmt, time.localtime(time.time() - s)) for s in (0, 60)}
+
+
 def inode(path):
     return os.stat(path).st_ino
 

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QLocale>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -312,7 +313,13 @@ LocalTime QtPlatform::now() {
 
 std::string QtPlatform::shortDate() {
   const LocalTime t = now();
-  return QDate(t.year, t.month, t.day).toString(QStringLiteral("yyyy/MM/dd")).toStdString();
+  // The user's own short date; the C locale (no language set) has none
+  // worth the name, so the Japanese one stands in.
+  const QLocale locale = QLocale::system();
+  const QDate date(t.year, t.month, t.day);
+  if (locale.language() == QLocale::C)
+    return date.toString(QStringLiteral("yyyy/MM/dd")).toStdString();
+  return locale.toString(date, QLocale::ShortFormat).toStdString();
 }
 
 void QtPlatform::seedRandom(double secondsSinceMidnight) {

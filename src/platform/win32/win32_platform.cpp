@@ -703,6 +703,14 @@ LocalTime Win32Platform::now() {
 std::string Win32Platform::shortDate() {
   SYSTEMTIME t;
   GetLocalTime(&t);
+  // The user's own short date format.
+  wchar_t text[64];
+  const int n = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &t, nullptr, text, 64);
+  if (n > 1) {
+    char out[256];
+    const int m = WideCharToMultiByte(CP_UTF8, 0, text, n - 1, out, sizeof out, nullptr, nullptr);
+    if (m > 0) return std::string(out, size_t(m));
+  }
   char buf[16];
   std::snprintf(buf, sizeof buf, "%04u/%02u/%02u", unsigned(t.wYear) % 10000u,
                 unsigned(t.wMonth) % 100u, unsigned(t.wDay) % 100u);

@@ -18,7 +18,7 @@ from datafile import DATA  # noqa: E402
 from xdesk import (Desktop, Failure, Program, Suite, around, check,  # noqa: E402
                    child_centre, clear_of_minute_save,
                    count_white, diff_mask, file_state, inode, key_pixels, main,
-                   pet_box, save_shot)
+                   pet_box, recent_dates, save_shot)
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
 # E2E_SCREENSHOTS=1 refreshes the screenshots the README shows.
@@ -363,6 +363,9 @@ class QtSuite(Suite):
         check(count_white(mask) >= 150, "no pet on the desktop")
         saved = self.quit_and_read(p, d)
         check(len(saved) == 1, f"saved pets {saved}")
+        # The Japanese short date (this suite's locale has none of its own).
+        check(saved[0]["createdOn"] in recent_dates(),
+              f"created on {saved[0]['createdOn']!r}")
         check((saved[0]["speed"], saved[0]["zoom"]) == (6, 350),
               f"speed and zoom saved as {saved[0]['speed']}, {saved[0]['zoom']}")
 

@@ -16,7 +16,7 @@ import datafile  # noqa: E402
 from datafile import DATA  # noqa: E402
 from xdesk import (HEIGHT, TWIPS, WIDTH, Desktop, Program, Suite, around, check,  # noqa: E402
                    child_centre, clear_of_minute_save,
-                   count_white, file_state, key_pixels, main, pet_box, save_shot)
+                   count_white, file_state, key_pixels, main, pet_box, recent_dates, save_shot)
 
 BENEATH = (100, 600, 500, 300)  # x, y, w, h of the window that logs clicks
 SHOTS = os.environ.get("E2E_SHOTS")  # a folder to keep the screenshots in
@@ -333,6 +333,9 @@ class WineSuite(Suite):
             check(count_white(mask) >= 150, "no pet on the desktop")
             saved = self.quit_and_read(p, d)
             check(len(saved) == 1, f"saved pets {saved}")
+            # The Japanese short date (this suite's locale is ja_JP).
+            check(saved[0]["createdOn"] in recent_dates(),
+                  f"created on {saved[0]['createdOn']!r}")
         finally:
             p.stop()
 
