@@ -1276,9 +1276,10 @@ def save_png(img, rel):
 def fluff_recipe(sheet, body, outline):
     rp = {"o": outline, "b": body, "s": mix(body, outline, 0.30),
           "h": mix(body, (255, 255, 255), 0.6)}
-    rp["l"] = rp["h"]
+    rp["l"] = mix(body, (255, 255, 255), 0.3)  # a lighter shade below the highlight
     sp = dict(FLUFF)
-    sp.update(body=body, outline=outline, ramp=rp, eyecol=FACE_GREY, mouthcol=FACE_GREY, sheet=sheet)
+    sp.update(body=body, outline=outline, ramp=rp, eyecol=FACE_GREY, mouthcol=FACE_GREY, sheet=sheet,
+              light=True)
     return sp
 
 
