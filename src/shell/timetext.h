@@ -1,23 +1,34 @@
 #pragma once
 // The clock texts the program compares: "hhnn" marks minutes, the
 // time-of-day text marks clock seconds.
-#include <cstdio>
 #include <string>
 
 #include "platform/platform.h"
 
 namespace pet {
 
+// Asked several times a tick: digits written directly, no printf.
+inline void twoDigits(std::string& out, int v) {
+  v = ((v % 100) + 100) % 100;
+  out += char('0' + v / 10);
+  out += char('0' + v % 10);
+}
+
 inline std::string hhnnText(const LocalTime& t) {
-  char b[8];
-  std::snprintf(b, sizeof b, "%02d%02d", t.hour % 100, t.minute % 100);
-  return b;
+  std::string s;
+  twoDigits(s, t.hour);
+  twoDigits(s, t.minute);
+  return s;
 }
 
 inline std::string timeOfDayText(const LocalTime& t) {
-  char b[16];
-  std::snprintf(b, sizeof b, "%02d:%02d:%02d", t.hour % 100, t.minute % 100, t.second % 100);
-  return b;
+  std::string s;
+  twoDigits(s, t.hour);
+  s += ':';
+  twoDigits(s, t.minute);
+  s += ':';
+  twoDigits(s, t.second);
+  return s;
 }
 
 inline double secondsSinceMidnight(const LocalTime& t) {
