@@ -236,6 +236,7 @@ void QtPlatform::createControls() {
     w->move(px(c.left), px(c.top));
     if (c.fontTenths > 0) w->setFont(mincho(fontPixels(c.fontTenths / 10.0), true));
     w->setVisible(c.visibleAtStart);
+    w->setObjectName(QString::fromLatin1(c.name.data(), qsizetype(c.name.size())));
     widgets_[size_t(c.id)] = w;
   }
   // Labels are drawn on their container's surface, beneath every control

@@ -1,0 +1,119 @@
+// The Qt program's widgets against the control table they are built from:
+// every control under its name, in its container, at its place and size, with
+// its caption, start visibility, scroll values and stacking. Runs without a
+// display (the offscreen platform).
+#include "panels/controls.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "platform/qt/qt_platform.h"
+#include "platform/qt/widgets.h"
+
+namespace pet::qt {
+namespace {
+
+int px(int32_t twips) {
+  return int(std::lround(double(twips) / 15.0));
+}
+
+QString qname(std::string_view s) {
+  return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+
+class QtControls : public ::testing::Test {
+ protected:
+  QtPlatform platform;
+
+  QWidget* find(const ControlSpec& c) {
+    return platform.window()->findChild<QWidget*>(qname(c.name));
+  }
+  // The control whose inner area holds `w` (the window itself: nullptr).
+  QWidget* holder(QWidget* w) {
+    QWidget* inner = w->parentWidget();
+    return inner == platform.window() ? nullptr : inner->parentWidget();
+  }
+};
+
+TEST_F(QtControls, EveryControlIsBuiltAsTheTableSays) {
+  for (const ControlSpec& c : kControls) {
+    SCOPED_TRACE(std::string(c.name));
+    QWidget* w = find(c);
+    if (c.kind == ControlKind::FileList) {
+      EXPECT_EQ(w, nullptr);  // never shown: the files come from the working directory
+      continue;
+    }
+    ASSERT_NE(w, nullptr);
+    QWidget* parent = holder(w);
+    const QString parentName = parent ? parent->objectName() : QString();
+    EXPECT_EQ(parentName, c.parent == ControlId::Count ? QString() : qname(control(c.parent).name));
+    EXPECT_EQ(w->geometry(), QRect(px(c.left), px(c.top), px(c.width), px(c.height)));
+    EXPECT_EQ(w->isVisibleTo(w->parentWidget()), c.visibleAtStart);
+    if (auto* b = qobject_cast<QPushButton*>(w)) {
+      EXPECT_EQ(b->text(), qname(c.caption));
+    }
+    if (auto* l = qobject_cast<QLabel*>(w)) {
+      EXPECT_EQ(l->text(), qname(c.caption));
+    }
+    EXPECT_EQ(qobject_cast<QScrollBar*>(w) != nullptr,
+              c.kind == ControlKind::HScroll || c.kind == ControlKind::VScroll);
+  }
+}
+
+TEST_F(QtControls, ScrollBarsStartWithTheTablesRangeStepsAndValue) {
+  for (const ScrollSpec& s : kScrollSpecs) {
+    SCOPED_TRACE(std::string(control(s.id).name));
+    auto* bar = qobject_cast<QScrollBar*>(find(control(s.id)));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->minimum(), s.min);
+    EXPECT_EQ(bar->maximum(), s.max);
+    EXPECT_EQ(bar->singleStep(), s.smallChange);
+    EXPECT_EQ(bar->pageStep(), s.largeChange);
+    EXPECT_EQ(bar->value(), s.value);
+    EXPECT_EQ(bar->orientation(),
+              control(s.id).kind == ControlKind::HScroll ? Qt::Horizontal : Qt::Vertical);
+  }
+  // A value beyond the range shows the nearest end (a pet shrinking in its
+  // evolution is below the zoom bar's 100).
+  platform.setScrollValue(ControlId::HScroll2, 60);
+  EXPECT_EQ(platform.scrollValue(ControlId::HScroll2), 100);
+  platform.setScrollSteps(ControlId::VScroll1, 1, 5);
+  EXPECT_EQ(qobject_cast<QScrollBar*>(find(control(ControlId::VScroll1)))->pageStep(), 5);
+}
+
+TEST_F(QtControls, SiblingsStackInTableOrder) {
+  // Later siblings above earlier ones; labels are painted on their container
+  // beneath every control with a window of its own, so they are left out.
+  for (const ControlSpec& parent : kControls) {
+    if (parent.kind != ControlKind::Panel && parent.kind != ControlKind::Picture) continue;
+    SCOPED_TRACE(std::string(parent.name));
+    QWidget* inner =
+        find(parent)->findChild<PictureSurface*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_NE(inner, nullptr);
+    QStringList want, got;
+    for (const ControlSpec& c : kControls)
+      if (c.parent == parent.id && c.kind != ControlKind::Label && c.kind != ControlKind::FileList)
+        want << qname(c.name);
+    for (QObject* o : inner->children())
+      if (auto* w = qobject_cast<QWidget*>(o); w && !qobject_cast<QLabel*>(w))
+        got << w->objectName();
+    EXPECT_EQ(got, want);
+  }
+}
+
+}  // namespace
+}  // namespace pet::qt
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
