@@ -154,6 +154,9 @@ QtPlatform::QtPlatform() : choice_(overlayChoice()), window_(new OverlayWindow(w
   window_->setMouseHandler([this](OverlayWindow::MouseKind kind, int button, int shift,
                                   QPoint pos) { onMouse(kind, button, shift, pos); });
   keyFilter_ = new KeyPreview(window_, *this, form_);
+  handBack_.setSingleShot(true);
+  handBack_.setInterval(250);
+  QObject::connect(&handBack_, &QTimer::timeout, [this] { handFocusBack(); });
   createControls();
 }
 
@@ -524,11 +527,17 @@ void QtPlatform::updateFocusAcceptance() {
   if (handle) handle->setFlag(Qt::WindowDoesNotAcceptFocus, !any);
   if (!window_->isVisible()) return;  // showWindow takes it
   if (any) {
+    handBack_.stop();
     takeFocus();
-  } else if (focusOwner_) {
-    if (activeWindow() == unsigned(window_->winId())) activate(focusOwner_);
-    focusOwner_ = 0;
+  } else {
+    handBack_.start();
   }
+}
+
+void QtPlatform::handFocusBack() {
+  if (acceptsFocus_ || !focusOwner_) return;
+  if (activeWindow() == unsigned(window_->winId())) activate(focusOwner_);
+  focusOwner_ = 0;
 }
 
 void QtPlatform::takeFocus() {

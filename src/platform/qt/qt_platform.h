@@ -3,6 +3,7 @@
 // the shape, e.g. offscreen). Files go to the process's working directory.
 #include <QFont>
 #include <QIcon>
+#include <QTimer>
 #include <array>
 #include <functional>
 #include <map>
@@ -125,8 +126,12 @@ class QtPlatform : public Platform {
   std::vector<BandRect> sentShape_;
   bool shapeSent_ = false;
   bool acceptsFocus_ = false;
-  // The window that had the keyboard when a panel took it, to give it back.
+  // The window that had the keyboard when a panel took it, to give it back
+  // once no panel has shown for a moment (one panel often follows another a
+  // tick later: the keyboard should not bounce between them).
   unsigned int focusOwner_ = 0;
+  QTimer handBack_;
+  void handFocusBack();
   bool keyPreview_ = false;
   bool trayShown_ = false;
   struct Move {

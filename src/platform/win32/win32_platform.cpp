@@ -16,6 +16,8 @@ namespace pet::win32 {
 namespace {
 
 constexpr int kTwips = 15;
+// The overlay's own timer (the tick timer is the program's, number 1).
+constexpr UINT_PTR kHandBackTimer = 2;
 constexpr int kDefaultFontTenths = 98;  // 9.75 pt when the table names no size
 constexpr int kFirstChildId = 100;
 constexpr wchar_t kOverlayClass[] = L"DeskpetOverlay";
@@ -286,6 +288,10 @@ LRESULT Win32Platform::onOverlay(HWND h, UINT m, WPARAM w, LPARAM l) {
     }
     case WM_ERASEBKGND:
       return 1;
+    case WM_TIMER:
+      if (w != kHandBackTimer) break;
+      handFocusBack();
+      return 0;
     case WM_MOUSEACTIVATE:
       return activatable_ ? MA_ACTIVATE : MA_NOACTIVATE;
     case WM_LBUTTONDOWN:
@@ -489,12 +495,21 @@ void Win32Platform::updateActivation() {
   if (!IsWindowVisible(window_)) return;  // makeTopmostAndShow takes it
   // A panel takes the keyboard when it appears (for its buttons and for
   // Escape) and gives it back to the window that had it when the last goes.
+  // One panel often follows another a tick later: the keyboard goes back
+  // only once no panel has shown for a moment, so it does not bounce.
   if (any) {
+    KillTimer(window_, kHandBackTimer);
     takeFocus();
-  } else if (focusOwner_) {
-    if (GetForegroundWindow() == window_ && IsWindow(focusOwner_)) SetForegroundWindow(focusOwner_);
-    focusOwner_ = nullptr;
+  } else {
+    SetTimer(window_, kHandBackTimer, 250, nullptr);
   }
+}
+
+void Win32Platform::handFocusBack() {
+  KillTimer(window_, kHandBackTimer);
+  if (activatable_ || !focusOwner_) return;
+  if (GetForegroundWindow() == window_ && IsWindow(focusOwner_)) SetForegroundWindow(focusOwner_);
+  focusOwner_ = nullptr;
 }
 
 void Win32Platform::takeFocus() {

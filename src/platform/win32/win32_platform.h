@@ -102,6 +102,7 @@ class Win32Platform final : public Platform {
   void changeScroll(ControlId id, int value);
   void updateActivation();
   void takeFocus();
+  void handFocusBack();
   void paintLabels(ControlId panel, HDC dc);
   void invalidateLabel(ControlId id);
   HWND hwnd(ControlId id) const { return controls_[size_t(id)]; }

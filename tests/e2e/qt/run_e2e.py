@@ -237,8 +237,22 @@ class QtSuite(Suite):
             self.desk.wait_for(overlay_focused, "the splash to take the keyboard", 3)
             self.desk.wait_for(lambda: self.desk.focus() == beneath,
                                "the keyboard back in the window beneath after the splash", 6)
+            rect = twips_rect(self.probe["slotList"][0])
             self.click_icon(p, 1)
             self.desk.wait_for(overlay_focused, "the slot list to take the keyboard", 3)
+            self.desk.click(*child_centre(rect, 3360, 5520, 1095, 375))  # OK
+            self.desk.wait_for(lambda: self.desk.focus() == beneath,
+                               "the keyboard back in the window beneath after OK", 3)
+            # From the list to a pet's settings the keyboard stays with the
+            # program, though for a tick no panel shows.
+            self.click_icon(p, 1)
+            self.desk.wait_for(overlay_focused, "the slot list to take the keyboard again", 3)
+            self.desk.click(*child_centre(rect, 300, 600, 3000, 800))  # the first row
+            self.desk.click(*child_centre(rect, 240, 5520, 1095, 375))  # settings
+            settings = twips_rect({x["name"]: x for x in self.probe["afterWelcome"]}["Picture1"])
+            self.desk.wait_for(lambda: self.desk.panel_shown(settings), "the settings panel", 3)
+            time.sleep(0.5)
+            check(overlay_focused(), "the settings panel has not got the keyboard")
             self.desk.xdo("key", "Escape")
             rc = p.wait_exit(3)
             check(rc == 0, f"Escape: the program ended with {rc}")
