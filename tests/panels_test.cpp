@@ -2,6 +2,8 @@
 // the program must show them, independently of the code's own strings.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "model/numbers.h"
 #include "sim/life.h"
 #include "sim/pet_kinds.h"
@@ -212,6 +214,41 @@ TEST(Panels, SlotListScrollBarSelectionAndReordering) {
   EXPECT_FALSE(d.c(C::Picture4).visible);
 }
 
+TEST(Panels, SlotListPictureFollowsEveryChangeOfWhatItShows) {
+  // The picture is redrawn only when what it shows changes; after every kind
+  // of change it must equal a picture drawn from scratch.
+  Desk d(8);
+  d.request(200);
+  auto matchesFresh = [&d] {
+    HeadlessPlatform other(d.dir.path());
+    Panels fresh(d.s, other);
+    fresh.drawSlotList();
+    return fresh.picture4() == d.form.panels().picture4();
+  };
+  const std::vector<std::pair<const char*, std::function<void()>>> changes{
+      {"nothing", [] {}},
+      {"a row selected", [&] { d.form.panelMouseDown(1, 1000, 700); }},
+      {"another row", [&] { d.form.panelMouseDown(1, 1000, 1600); }},
+      {"scrolled", [&] { d.platform.setScrollValue(C::VScroll1, 2); }},
+      {"facing", [&] { d.s.facing[4] = int16_t((d.s.facing[4] + 1) % 4); }},
+      {"walk frame", [&] { d.s.walkFrame[5] = int16_t((d.s.walkFrame[5] + 1) % 3); }},
+      {"species and name", [&] { d.s.species[3] = 12; }},
+      {"day score", [&] { d.s.dayScore[6] = 2; }},
+      {"speed", [&] { d.s.speed[7] = 30; }},
+      {"zoom", [&] { d.s.zoom[3] = 480; }},
+      {"creation date",
+       [&] { d.s.createdOn[4] = "30/1/2"; }},  // the stand-in face: a box a character
+      {"a pet fewer", [&] { d.s.petCount = 6; }},
+  };
+  // Drawn straight after the change: a tick's frame step would move the pets
+  // after the panel step has drawn them.
+  for (const auto& [what, change] : changes) {
+    change();
+    d.form.panels().drawSlotList();
+    EXPECT_TRUE(matchesFresh()) << what;
+  }
+}
+
 TEST(Panels, FiftyPetsAndAnEmptyList) {
   Desk full(50);
   full.request(200);
@@ -379,8 +416,8 @@ TEST(Panels, TableOrderIsTheStackingOrder) {
        {"Command5", "List1", "ZPjoho(9)", "ZPjoho(8)", "ZPjoho(7)", "ZPjoho(2)", "ZPjoho(6)",
         "ZPjoho(5)", "ZPjoho(4)", "ZPjoho(3)", "ZPjoho(1)", "ZPjoho(0)"}},
       {C::Picture1,
-       {"Command8", "Command4", "Command3", "Command2", "Command1", "HScroll2", "HScroll1", "Label4",
-        "Label3", "Label2", "Label1"}},
+       {"Command8", "Command4", "Command3", "Command2", "Command1", "HScroll2", "HScroll1",
+        "Label4", "Label3", "Label2", "Label1"}},
       {C::Count, {"Picture4", "File1", "Picture3", "Picture2", "Picture1"}},
   };
   for (const auto& [parent, names] : frontToBack) {

@@ -96,20 +96,47 @@ void Panels::openSlotList() {
   }
   s_.selectedRow = 0;
   s_.listScroll = 0;
+  shownKey_.clear();
 }
 
 void Panels::print(int32_t xTwips, int32_t yTwips, double points, std::string_view text) {
   p_.drawText(picture4_, xTwips / kTwips, yTwips / kTwips, points, kWindowTextColour, text);
 }
 
+std::string Panels::slotListKey() const {
+  std::string key;
+  auto add = [&key](int16_t v) { key.append(reinterpret_cast<const char*>(&v), sizeof v); };
+  auto addText = [&](const std::string& t) {
+    add(int16_t(std::min<size_t>(t.size(), 32767)));
+    key += t;
+  };
+  add(s_.listScroll);
+  add(s_.petCount);
+  add(s_.selectedRow);
+  for (int k = s_.listScroll + 1; k <= s_.listScroll + 5 && k <= s_.petCount; ++k) {
+    if (k < 0 || k >= kSlots) continue;
+    const size_t i = size_t(k);
+    for (int16_t v :
+         {s_.species[i], s_.dayScore[i], s_.facing[i], s_.walkFrame[i], s_.speed[i], s_.zoom[i]})
+      add(v);
+    addText(s_.speciesName[i]);
+    addText(s_.createdOn[i]);
+  }
+  return key;
+}
+
 void Panels::drawSlotList() {
+  for (int k = s_.listScroll + 1; k <= s_.listScroll + 5; ++k)
+    if (k <= s_.petCount) assignSpeciesName(s_, k);
+  std::string key = slotListKey();
+  if (key == shownKey_) return;
+  shownKey_ = std::move(key);
   picture4_.fill(kPanelColour);
   for (int k = s_.listScroll + 1; k <= s_.listScroll + 5; ++k) {
     if (k > s_.petCount) continue;
     const int r = k - s_.listScroll - 1;
     print(150, 150, 16, "もこぽん設定");
     drawPetPreview(picture4_, s_, k, 20, 64 * r + 40, assets());
-    assignSpeciesName(s_, k);
     print(1050, (64 * r + 50) * kTwips, 10,
           "スロット" + printedNumber(k) + ":" + s_.speciesName[size_t(k)]);
     print(1200, (64 * r + 65) * kTwips, 10, "速度" + printedNumber(s_.speed[size_t(k)]));

@@ -59,9 +59,14 @@ class Panels {
   // Prints at (x, y) twips of Picture4 in `points`.
   void print(int32_t xTwips, int32_t yTwips, double points, std::string_view text);
 
+  // Everything the slot list's picture shows; the picture is redrawn and
+  // handed over only when this changes (most ticks it does not).
+  std::string slotListKey() const;
+
   State& s_;
   Platform& p_;
   Image picture4_;
+  std::string shownKey_;
 };
 
 // Texts the panels show, by value.
