@@ -166,8 +166,16 @@ void PictureSurface::setPicture(const Image* image) {
 void PictureSurface::paintEvent(QPaintEvent* e) {
   if (!image_) return;
   QPainter p(this);
-  QImage img = wrap(*image_);
-  for (const QRect& r : e->region()) p.drawImage(r.topLeft(), img, r);
+  const QImage img = wrap(*image_);
+  // The core's pixels carry no alpha (0x00RRGGBB): on the translucent window
+  // they are made opaque, or a compositor would show them see-through.
+  const bool translucent = window()->testAttribute(Qt::WA_TranslucentBackground);
+  for (const QRect& r : e->region()) {
+    if (translucent)
+      p.drawImage(r.topLeft(), img.copy(r).convertToFormat(QImage::Format_ARGB32));
+    else
+      p.drawImage(r.topLeft(), img, r);
+  }
 }
 
 void PictureSurface::mousePressEvent(QMouseEvent* e) {
@@ -175,6 +183,8 @@ void PictureSurface::mousePressEvent(QMouseEvent* e) {
   press_(buttonNumber(e->button()), e->position().toPoint());
 }
 void PictureSurface::mouseDoubleClickEvent(QMouseEvent* e) {
+  // Only the left button double-clicks; another button's second press is a press.
+  if (e->button() != Qt::LeftButton) return mousePressEvent(e);
   if (!dbl_) return e->ignore();
   dbl_();
 }

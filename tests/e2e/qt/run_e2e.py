@@ -105,6 +105,8 @@ class QtSuite(Suite):
         self.run("no tray at start: the icon appears when a tray turns up", self.t_tray_later)
         self.run("started under a compositor: translucent overlay; when it quits, the shape",
                  self.t_compositor_quits)
+        self.run("under a compositor the slot list's picture shows opaque",
+                 self.t_compositor_panels)
         self.run("a compositor that turns up while the program runs is used",
                  self.t_compositor_arrives)
 
@@ -456,6 +458,26 @@ class QtSuite(Suite):
             w = self.overlay_of_depth(p, 24)
             self.overlay_works(p, w, pets, self.desk.background, (400, 300))
             self.check_saved_at(p, d, (400, 300))
+        finally:
+            self.desk.stop(cm)
+            if p:
+                p.stop()
+
+    def t_compositor_panels(self):
+        cm, _ = self.start_compositor()
+        p = None
+        try:
+            d, p = self.started_and_running([datafile.pet(900, 500, speed=1)])
+            self.overlay_of_depth(p, 32)
+            self.click_icon(p, 1)
+            rect = twips_rect(self.probe["slotList"][0])
+            # The list's picture is the program's own pixels, which carry no
+            # alpha: they must still show opaque.
+            shot = self.desk.wait_for(lambda: self.desk.panel_shown(rect),
+                                      "the slot list, light green", 5)
+            title = shot.crop((rect[0] + 11, rect[1] + 11, rect[0] + 160, rect[1] + 35))
+            dark = sum(1 for q in title.getdata() if max(q) < 100)
+            check(dark > 50, f"no title in the slot list ({dark} dark pixels)")
         finally:
             self.desk.stop(cm)
             if p:
