@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QPainter>
+#include <QPalette>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -200,6 +201,12 @@ void QtPlatform::createControls() {
       case ControlKind::Label: {
         auto* l = new QLabel(text(c.caption), parent);
         l->setTextFormat(Qt::PlainText);
+        // Black on the light green whatever the desktop's theme, and the text
+        // right inside a frame, as the layout places it.
+        QPalette pal = l->palette();
+        pal.setColor(QPalette::WindowText, Qt::black);
+        l->setPalette(pal);
+        l->setIndent(0);
         l->setWordWrap(true);
         l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         if (c.bordered) {
@@ -264,7 +271,10 @@ int32_t QtPlatform::screenHeightTwips() const {
 }
 
 void QtPlatform::placeWindow(int32_t l, int32_t t, int32_t w, int32_t h) {
-  window_->setGeometry(px(l), px(t), px(w), px(h));
+  // The program's (0, 0) is the primary screen's corner, wherever that
+  // screen sits on the desktop.
+  const QPoint o = QGuiApplication::primaryScreen()->geometry().topLeft();
+  window_->setGeometry(o.x() + px(l), o.y() + px(t), px(w), px(h));
   mask_.reset(px(w), px(h));
 }
 
@@ -295,7 +305,7 @@ void QtPlatform::switchOverlay(bool translucent) {
 }
 
 Point32 QtPlatform::cursorPos() {
-  const QPoint p = pointer_.read();
+  const QPoint p = pointer_.read() - QGuiApplication::primaryScreen()->geometry().topLeft();
   return {p.x(), p.y()};
 }
 
