@@ -224,6 +224,8 @@ TEST(DataFile, AFailedSaveLeavesTheOldFileAndTheVariables) {
   EXPECT_EQ(p.dir.read("zpdata.mrdt"), d.bytes());
   EXPECT_EQ(p.s.posX[1], 500);
   EXPECT_EQ(p.platform.problems().size(), 1u);
+  EXPECT_FALSE(p.form.dataStore().saveData(p.s));
+  EXPECT_EQ(p.platform.problems().size(), 1u) << "one notice while saves keep failing";
 
   // A real failure: the temporary file cannot be created.
   p.platform.setWritesFail(false);
@@ -233,6 +235,9 @@ TEST(DataFile, AFailedSaveLeavesTheOldFileAndTheVariables) {
   std::filesystem::remove(p.dir.file("zpdata.mrdt.tmp"));
   EXPECT_TRUE(p.form.dataStore().saveData(p.s));
   EXPECT_EQ(p.dir.read("zpdata.mrdt"), formatData(before));
+  p.platform.setWritesFail(true);
+  EXPECT_FALSE(p.form.dataStore().saveData(p.s));
+  EXPECT_EQ(p.platform.problems().size(), 2u) << "a new run of failures, a new notice";
   EXPECT_EQ(p.dir.names(), std::vector<std::string>{"zpdata.mrdt"}) << "no temporary file is left";
 }
 

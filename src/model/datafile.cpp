@@ -163,8 +163,7 @@ void DataStore::afterLoad(State& s, bool problems, const std::optional<std::stri
   bool changed = sanitizeState(s);
   if (!bytes) {
     // Listed but unreadable: there is nothing to keep aside, so never overwrite it.
-    platform_.reportProblem(
-        "The data file zpdata.mrdt could not be read; it will not be overwritten.");
+    platform_.reportProblem("データファイル zpdata.mrdt を読めませんでした。上書きはしません。");
     savesBlocked_ = true;
     return;
   }
@@ -179,20 +178,27 @@ void DataStore::afterLoad(State& s, bool problems, const std::optional<std::stri
     name = std::string(kDataFileName) + ".damaged-" + stamp + "-" + std::to_string(n);
   if (platform_.writeFileAtomic(name, *bytes)) {
     keptAs_ = name;
-    platform_.reportProblem("The data file zpdata.mrdt was damaged; its old contents are kept as " +
-                            name + ".");
+    platform_.reportProblem("データファイル zpdata.mrdt が壊れていました。元の内容は " + name +
+                            " に残してあります。");
   } else {
     savesBlocked_ = true;
     platform_.reportProblem(
-        "The data file zpdata.mrdt was damaged and could not be kept aside; it will not be "
-        "overwritten.");
+        "データファイル zpdata.mrdt が壊れていて、元の内容を別に残せませんでした。"
+        "上書きはしません。");
   }
 }
 
 bool DataStore::saveData(const State& s) {
   if (savesBlocked_) return false;
-  if (platform_.writeFileAtomic(kDataFileName, formatData(s))) return true;
-  platform_.reportProblem("The data file zpdata.mrdt could not be written; the old file is kept.");
+  if (platform_.writeFileAtomic(kDataFileName, formatData(s))) {
+    saveFailing_ = false;
+    return true;
+  }
+  // Saves come every minute: one notice while they keep failing.
+  if (!saveFailing_)
+    platform_.reportProblem(
+        "データファイル zpdata.mrdt に書き込めませんでした。前のファイルはそのままです。");
+  saveFailing_ = true;
   return false;
 }
 

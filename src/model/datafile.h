@@ -38,6 +38,7 @@ class DataStore {
   void afterLoad(State& s, bool problems, const std::optional<std::string>& bytes);
   Platform& platform_;
   bool savesBlocked_ = false;
+  bool saveFailing_ = false;
   std::string keptAs_;
 };
 

@@ -212,6 +212,22 @@ int main(int argc, char** argv) {
   };
   checkTray();
 
+  // A problem with the data file is the user's to know: a message from the
+  // tray icon, or where there is no tray a small window that does not stop
+  // the pets. (Not kept on top: a second topmost window above the overlay
+  // stays unpainted on X.)
+  platform.setOnProblem([&](std::string_view t) {
+    const QString text = QString::fromUtf8(t.data(), qsizetype(t.size()));
+    if (tray) {
+      tray->showMessage(QStringLiteral("もこぽん"), text, QSystemTrayIcon::Warning, 30000);
+      return;
+    }
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, QStringLiteral("もこぽん"), text, QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
+  });
+
   QTimer timer;
   timer.setTimerType(Qt::PreciseTimer);
   QObject::connect(&timer, &QTimer::timeout, [&] {

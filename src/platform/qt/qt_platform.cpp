@@ -355,6 +355,7 @@ bool QtPlatform::writeFileAtomic(const std::string& name, std::string_view bytes
 }
 void QtPlatform::reportProblem(std::string_view t) {
   std::fprintf(stderr, "deskpet: %.*s\n", int(t.size()), t.data());
+  if (onProblem_) onProblem_(t);
 }
 
 void QtPlatform::showControl(ControlId id, bool visible) {

@@ -42,6 +42,8 @@ class QtPlatform : public Platform {
   // Called when the window manager closes the overlay (a quit request: the
   // program saves and ends, as for a signal).
   void setOnClose(std::function<void()> f) { window_->setCloseHandler(std::move(f)); }
+  // Called with each problem report (besides standard error), to show it.
+  void setOnProblem(std::function<void(std::string_view)> f) { onProblem_ = std::move(f); }
   // Called by endProgram just before the process ends.
   void setOnEnd(std::function<void()> f) { onEnd_ = std::move(f); }
   // The program's face at `pixels` high, optionally without anti-aliasing.
@@ -144,6 +146,7 @@ class QtPlatform : public Platform {
   std::map<int, QFont> textFonts_;
   QIcon icon_;
   std::function<void()> onEnd_;
+  std::function<void(std::string_view)> onProblem_;
   Counters counters_;
   int64_t nextZoneCheck_ = 0;
   PointerReader pointer_;

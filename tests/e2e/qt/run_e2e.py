@@ -18,7 +18,7 @@ from datafile import DATA  # noqa: E402
 from xdesk import (Desktop, Failure, Program, Suite, around, check,  # noqa: E402
                    child_centre, clear_of_minute_save,
                    count_white, diff_mask, file_state, inode, key_pixels, main,
-                   pet_box, recent_dates, save_shot)
+                   pet_box, recent_dates, save_shot, SPLASH_SECONDS)
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
 # E2E_SCREENSHOTS=1 refreshes the screenshots the README shows.
@@ -103,6 +103,8 @@ class QtSuite(Suite):
         self.run("tray menu saves and quits", self.t_tray_quit)
         self.run("no tray: a double-click on a pet opens the slot list", self.t_no_tray_dblclick)
         self.run("no tray at start: the icon appears when a tray turns up", self.t_tray_later)
+        self.run("a damaged data file is kept aside and the user is told",
+                 self.t_damaged_file_told)
         self.run("started under a compositor: translucent overlay; when it quits, the shape",
                  self.t_compositor_quits)
         self.run("under a compositor the slot list's picture shows opaque",
@@ -585,6 +587,47 @@ class QtSuite(Suite):
                 p.stop()
         finally:
             self.desk.start_tray()
+
+    def t_damaged_file_told(self):
+        for tray in (False, True):
+            self.damaged_file_told(tray)
+
+    def damaged_file_told(self, tray):
+        """The notice: a message from the tray icon, or without a tray a small
+        window of its own."""
+        if not tray:
+            self.desk.stop_tray()
+        try:
+            d = self.workdir([datafile.pet(900, 500, speed=999)])  # out of range: damaged
+            p = self.start(d)
+            try:
+                self.desk.wait_for(lambda: [f for f in os.listdir(d) if ".damaged-" in f],
+                                   "the damaged file kept aside", SPLASH_SECONDS + 2)
+                icon = self.tray_icon(p)[0] if tray else None
+
+                def notice():
+                    for w in self.desk.windows_of(p.pid):
+                        g = self.desk.geometry(w)
+                        if (g.get("mapped") and w != icon and not p.is_overlay(g) and
+                                g.get("w", 0) > 100):
+                            return g
+                    return None
+                g = self.desk.wait_for(notice, "a notice of the damaged file", 5)
+
+                def painted():
+                    shot = self.desk.screenshot().crop((g["x"], g["y"], g["x"] + g["w"],
+                                                        g["y"] + g["h"]))
+                    light = sum(1 for q in shot.getdata() if min(q) > 180)
+                    dark = sum(1 for q in shot.getdata() if max(q) < 100)
+                    # A light window with dark text on it.
+                    return shot if light > g["w"] * g["h"] // 2 and dark > 100 else None
+                self.desk.wait_for(painted, "the notice's text", 5)
+                check(p.proc.poll() is None, "the program ended")
+            finally:
+                p.stop()
+        finally:
+            if not tray:
+                self.desk.start_tray()
 
     def t_tray_later(self):
         self.desk.stop_tray()
