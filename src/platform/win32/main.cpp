@@ -10,6 +10,7 @@
 #include <cwchar>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/win32/text.h"
 #include "platform/win32/win32_platform.h"
@@ -20,6 +21,7 @@ namespace {
 constexpr UINT kTickMs = 16;
 constexpr UINT_PTR kTickTimer = 1;
 constexpr UINT kTrayMessage = WM_APP + 1;
+constexpr UINT kNoticeMessage = WM_APP + 2;
 constexpr UINT kTrayId = 1;
 enum MenuCommand : UINT { kOpenList = 1, kShowInfo, kSaveAndQuit };
 
@@ -96,6 +98,13 @@ class Tray {
     Shell_NotifyIconW(NIM_DELETE, &nid);
     shown_ = false;
   }
+  // Tells the user of a problem once the current message is handled (a
+  // problem is reported in the middle of a tick): a balloon from the icon
+  // once it is known to work, else a message box.
+  void notice(std::string_view text) {
+    notices_.push_back(pet::win32::widen(text));
+    PostMessageW(window_, kNoticeMessage, 0, 0);
+  }
   // The tooltip follows the number of pets.
   void update() {
     if (form_.state().petCount == count_) return;
@@ -129,6 +138,10 @@ class Tray {
         self->onIcon(UINT(l));
         return 0;
       }
+      if (m == kNoticeMessage) {
+        self->showNotices();
+        return 0;
+      }
       if (m == self->taskbarCreated_) {  // the shell came back: show the icon again
         self->shown_ = false;
         self->add();
@@ -140,6 +153,22 @@ class Tray {
       }
     }
     return DefWindowProcW(h, m, w, l);
+  }
+
+  void showNotices() {
+    while (!notices_.empty()) {
+      const std::wstring text = std::move(notices_.front());
+      notices_.erase(notices_.begin());
+      if (shown_ && platform_.trayWorking()) {
+        NOTIFYICONDATAW nid = data(NIF_INFO);
+        nid.dwInfoFlags = NIIF_WARNING;
+        wcsncpy(nid.szInfoTitle, L"もこぽん", sizeof nid.szInfoTitle / sizeof(wchar_t) - 1);
+        wcsncpy(nid.szInfo, text.c_str(), sizeof nid.szInfo / sizeof(wchar_t) - 1);
+        Shell_NotifyIconW(NIM_MODIFY, &nid);
+      } else {
+        MessageBoxW(nullptr, text.c_str(), L"もこぽん", MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
+      }
+    }
   }
 
   void onIcon(UINT mouse) {
@@ -173,6 +202,7 @@ class Tray {
   UINT taskbarCreated_ = 0;
   bool shown_ = false;
   int16_t count_ = -1;
+  std::vector<std::wstring> notices_;
 };
 
 }  // namespace
@@ -204,6 +234,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   };
 
   Tray tray(instance, form, platform, requestQuit);
+  platform.setOnProblem([&](std::string_view t) { tray.notice(t); });
   platform.setOnEnd([&] {
     tray.remove();
     if (lock) CloseHandle(lock);

@@ -156,7 +156,7 @@ void Win32Platform::createControls() {
         break;
       case ControlKind::List:
         cls = L"LISTBOX";
-        style |= WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOSEL;
+        style |= WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT;
         break;
       case ControlKind::FileList:
         break;
@@ -316,6 +316,14 @@ LRESULT Win32Platform::onOverlay(HWND h, UINT m, WPARAM w, LPARAM l) {
     case WM_MOUSEMOVE:
       if (form_) form_->Form_MouseMove(buttonMask(w), shiftState(w), x, y);
       return 0;
+    case WM_CAPTURECHANGED:
+      // Something else took the mouse mid-drag (a system dialog, Alt+Tab):
+      // the release will never come, so the held pets are let go now.
+      if (pressed_ && reinterpret_cast<HWND>(l) != h) {
+        pressed_ = false;
+        if (form_) form_->Form_MouseUp(1, 0, 0, 0);
+      }
+      return 0;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP: {
@@ -393,8 +401,13 @@ LRESULT Win32Platform::onPanel(ControlId panel, HWND h, UINT m, WPARAM w, LPARAM
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
+    // Only the left button double-clicks; another button's second press is a press.
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK:
       if (panel == ControlId::Picture4 && form_) {
-        const int button = m == WM_LBUTTONDOWN ? 1 : m == WM_RBUTTONDOWN ? 2 : 4;
+        const int button = m == WM_LBUTTONDOWN                            ? 1
+                           : m == WM_RBUTTONDOWN || m == WM_RBUTTONDBLCLK ? 2
+                                                                          : 4;
         form_->panelMouseDown(button, GET_X_LPARAM(l) * kTwips, GET_Y_LPARAM(l) * kTwips);
       }
       return 0;
@@ -760,6 +773,7 @@ void Win32Platform::reportProblem(std::string_view t) {
     DWORD n = 0;
     WriteFile(err, line.data(), DWORD(line.size()), &n, nullptr);
   }
+  if (onProblem_) onProblem_(t);
 }
 
 void Win32Platform::endProgram() {

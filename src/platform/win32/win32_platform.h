@@ -31,6 +31,9 @@ class Win32Platform final : public Platform {
   // Whether the tray icon is known to answer clicks; until then a
   // double-click on a pet opens the slot list.
   void setTrayWorking(bool working) { trayWorking_ = working; }
+  bool trayWorking() const { return trayWorking_; }
+  // Called with each problem report (besides the debugger's output), to show it.
+  void setOnProblem(std::function<void(std::string_view)> f) { onProblem_ = std::move(f); }
   // The program's own handling of the overlay's messages (timer, close,
   // session end); returns true when it handled the message.
   using MessageHook = std::function<bool(UINT, WPARAM, LPARAM, LRESULT&)>;
@@ -140,6 +143,7 @@ class Win32Platform final : public Platform {
   HWND focusOwner_ = nullptr;
   bool pressed_ = false;
   std::function<void()> onEnd_;
+  std::function<void(std::string_view)> onProblem_;
   MessageHook hook_;
 };
 

@@ -156,6 +156,8 @@ class WineSuite(Suite):
         # Under Wine 8 with trayer the icon docks but shows no picture and its
         # clicks never come, so the double-click is the way tested here.
         self.run("no tray: a double-click on a pet opens the slot list", self.t_no_tray_dblclick)
+        self.run("a damaged data file is kept aside and the user is told",
+                 self.t_damaged_file_told)
 
     def t_window(self):
         d, p = self.started_and_running([datafile.pet(1700, 300, speed=1)])
@@ -336,6 +338,27 @@ class WineSuite(Suite):
             # The Japanese short date (this suite's locale is ja_JP).
             check(saved[0]["createdOn"] in recent_dates(),
                   f"created on {saved[0]['createdOn']!r}")
+        finally:
+            p.stop()
+
+    def t_damaged_file_told(self):
+        # The tray icon never answers under Wine: the notice is a message box.
+        d = self.workdir([datafile.pet(900, 500, speed=999)])  # out of range: damaged
+        p = self.start(d)
+        try:
+            self.desk.wait_for(lambda: [f for f in os.listdir(d) if ".damaged-" in f],
+                               "the damaged file kept aside", 10)
+            box = self.desk.wait_for(lambda: p.small_windows(), "a notice of the damaged file", 10)
+            g = box[0][1]
+
+            def painted():
+                shot = self.desk.screenshot().crop((g["x"], g["y"], g["x"] + g["w"],
+                                                    g["y"] + g["h"]))
+                light = sum(1 for q in shot.getdata() if min(q) > 180)
+                dark = sum(1 for q in shot.getdata() if max(q) < 100)
+                return shot if light > g["w"] * g["h"] // 3 and dark > 100 else None
+            self.desk.wait_for(painted, "the notice's text", 5)
+            check(p.proc.poll() is None, "the program ended")
         finally:
             p.stop()
 
