@@ -305,6 +305,14 @@ class Desktop:
         """White where `shot` differs from the desktop without the program."""
         return diff_mask(shot, self.background, self.ignored)
 
+    def text_window_shown(self, g, light_share=0.5):
+        """The screenshot of window geometry `g` if it shows as a light window
+        with dark text on it (a message box painted), else None."""
+        shot = self.screenshot().crop((g["x"], g["y"], g["x"] + g["w"], g["y"] + g["h"]))
+        light = sum(1 for q in shot.getdata() if min(q) > 180)
+        dark = sum(1 for q in shot.getdata() if max(q) < 100)
+        return shot if light > g["w"] * g["h"] * light_share and dark > 100 else None
+
     def panel_shown(self, rect, green=True):
         """The screenshot if a panel with a dark border (light green inside,
         when `green`) shows at `rect`, else None."""

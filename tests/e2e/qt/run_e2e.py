@@ -297,6 +297,8 @@ class QtSuite(Suite):
         try:
             box = self.desk.wait_for(lambda: second.small_windows(), "the message box", 10)
             check(second.proc.poll() is None, "the second instance ended before saying so")
+            self.desk.wait_for(lambda: self.desk.text_window_shown(box[0][1]),
+                               "the message box's text", 5)
             self.desk.xdo("windowactivate", "--sync", box[0][0])
             self.desk.xdo("key", "Return")
             rc = second.wait_exit(5)
@@ -613,15 +615,7 @@ class QtSuite(Suite):
                             return g
                     return None
                 g = self.desk.wait_for(notice, "a notice of the damaged file", 5)
-
-                def painted():
-                    shot = self.desk.screenshot().crop((g["x"], g["y"], g["x"] + g["w"],
-                                                        g["y"] + g["h"]))
-                    light = sum(1 for q in shot.getdata() if min(q) > 180)
-                    dark = sum(1 for q in shot.getdata() if max(q) < 100)
-                    # A light window with dark text on it.
-                    return shot if light > g["w"] * g["h"] // 2 and dark > 100 else None
-                self.desk.wait_for(painted, "the notice's text", 5)
+                self.desk.wait_for(lambda: self.desk.text_window_shown(g), "the notice's text", 5)
                 check(p.proc.poll() is None, "the program ended")
             finally:
                 p.stop()

@@ -285,6 +285,8 @@ class WineSuite(Suite):
         try:
             box = self.desk.wait_for(lambda: second.small_windows(), "the message box", 15)
             check(second.proc.poll() is None, "the second instance ended before saying so")
+            self.desk.wait_for(lambda: self.desk.text_window_shown(box[0][1], 1 / 3),
+                               "the message box's text", 5)
             self.desk.xdo("windowactivate", "--sync", box[0][0])
             self.desk.xdo("key", "Return")
             rc = second.wait_exit(5)
@@ -349,15 +351,8 @@ class WineSuite(Suite):
             self.desk.wait_for(lambda: [f for f in os.listdir(d) if ".damaged-" in f],
                                "the damaged file kept aside", 10)
             box = self.desk.wait_for(lambda: p.small_windows(), "a notice of the damaged file", 10)
-            g = box[0][1]
-
-            def painted():
-                shot = self.desk.screenshot().crop((g["x"], g["y"], g["x"] + g["w"],
-                                                    g["y"] + g["h"]))
-                light = sum(1 for q in shot.getdata() if min(q) > 180)
-                dark = sum(1 for q in shot.getdata() if max(q) < 100)
-                return shot if light > g["w"] * g["h"] // 3 and dark > 100 else None
-            self.desk.wait_for(painted, "the notice's text", 5)
+            self.desk.wait_for(lambda: self.desk.text_window_shown(box[0][1], 1 / 3),
+                               "the notice's text", 5)
             check(p.proc.poll() is None, "the program ended")
         finally:
             p.stop()
