@@ -48,6 +48,13 @@ class Form2 {
   // public members as any outside writer would.
   void requestQuit() { s_.owaru = 1; }
   void requestPanel(int16_t request) { s_.settei = request; }
+  // Whether a panel request now would be lost: a pet's settings panel is
+  // open or about to open, and closing it asks for the slot list over any
+  // request that waited (a tray menu greys its panel items meanwhile).
+  bool panelRequestsWait() const {
+    auto pet = [](int16_t v) { return v >= 1 && v <= kMaxPets; };
+    return s_.runState != 10 || pet(s_.panelSlot) || pet(s_.settei);
+  }
 
  private:
   void endNow();

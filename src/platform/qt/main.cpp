@@ -85,6 +85,8 @@ int refuseSecondInstance(int argc, char** argv) {
   QMessageBox box(QMessageBox::Information, QStringLiteral("もこぽん"),
                   QStringLiteral("もこぽんは既に起動しています。"), QMessageBox::Ok);
   box.setObjectName(QStringLiteral("deskpet-already-running"));
+  // Above the running program's overlay and panels, which stay on top.
+  box.setWindowFlag(Qt::WindowStaysOnTopHint);
   // Goes away by itself, so a second start from a script never hangs.
   QTimer::singleShot(15000, &box, &QMessageBox::accept);
   box.exec();
@@ -172,10 +174,14 @@ int main(int argc, char** argv) {
   // opens the slot list.
   std::unique_ptr<QSystemTrayIcon> tray;
   QMenu menu;
-  QObject::connect(menu.addAction(QStringLiteral("一覧を開く")), &QAction::triggered,
-                   [&] { form.requestPanel(200); });
-  QObject::connect(menu.addAction(QStringLiteral("情報を表示")), &QAction::triggered,
-                   [&] { form.requestPanel(100); });
+  QAction* openList = menu.addAction(QStringLiteral("一覧を開く"));
+  QAction* showInfo = menu.addAction(QStringLiteral("情報を表示"));
+  QObject::connect(openList, &QAction::triggered, [&] { form.requestPanel(200); });
+  QObject::connect(showInfo, &QAction::triggered, [&] { form.requestPanel(100); });
+  QObject::connect(&menu, &QMenu::aboutToShow, [&] {
+    openList->setEnabled(!form.panelRequestsWait());
+    showInfo->setEnabled(!form.panelRequestsWait());
+  });
   menu.addSeparator();
   QObject::connect(menu.addAction(QStringLiteral("保存して終了")), &QAction::triggered,
                    [&] { form.requestQuit(); });
@@ -205,7 +211,8 @@ int main(int argc, char** argv) {
     tray->setContextMenu(&menu);
     QObject::connect(tray.get(), &QSystemTrayIcon::activated,
                      [&](QSystemTrayIcon::ActivationReason r) {
-                       if (r == QSystemTrayIcon::Trigger) form.requestPanel(200);
+                       if (r == QSystemTrayIcon::Trigger && !form.panelRequestsWait())
+                         form.requestPanel(200);
                      });
     tray->show();
     platform.setTrayShown(true);

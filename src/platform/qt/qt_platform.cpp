@@ -207,6 +207,7 @@ void QtPlatform::createControls() {
         pal.setColor(QPalette::WindowText, Qt::black);
         l->setPalette(pal);
         l->setIndent(0);
+        if (c.bordered) l->setMargin(1);
         l->setWordWrap(true);
         l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         if (c.bordered) {
@@ -235,9 +236,18 @@ void QtPlatform::createControls() {
         w = s;
         break;
       }
-      case ControlKind::List:
-        w = new QListWidget(parent);
+      case ControlKind::List: {
+        // Lines longer than the box are cut, as in a plain list box; the
+        // whole line shows as the item's tooltip.
+        auto* l = new QListWidget(parent);
+        l->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        l->setTextElideMode(Qt::ElideNone);
+        // Taking the keyboard as its panel appears would mark the first line
+        // as chosen; a click still gives it the keyboard.
+        l->setFocusPolicy(Qt::ClickFocus);
+        w = l;
         break;
+      }
       case ControlKind::FileList:
         continue;  // never shown: the files come from the working directory
     }
@@ -260,6 +270,11 @@ void QtPlatform::createControls() {
   });
   list->setDoubleClickHandler([this] {
     if (form_) form_->panelDblClick();
+  });
+  // The wheel over the rows turns the list's scroll bar, a row a notch.
+  list->setWheelHandler([this](int notches) {
+    auto* bar = qobject_cast<QScrollBar*>(widget(ControlId::VScroll1));
+    if (bar && bar->isVisibleTo(window_)) bar->setValue(bar->value() - notches);
   });
 }
 
@@ -419,7 +434,11 @@ void QtPlatform::listClear(ControlId id) {
 }
 
 void QtPlatform::listAdd(ControlId id, std::string_view line) {
-  if (auto* l = qobject_cast<QListWidget*>(widget(id))) l->addItem(text(line));
+  if (auto* l = qobject_cast<QListWidget*>(widget(id))) {
+    auto* item = new QListWidgetItem(text(line), l);
+    item->setToolTip(item->text());
+    l->setCurrentRow(-1);  // nothing looks chosen until the user chooses
+  }
 }
 
 void QtPlatform::setFocus(ControlId id) {
@@ -594,7 +613,7 @@ void QtPlatform::onMouse(OverlayWindow::MouseKind kind, int button, int shift, Q
       break;
     case OverlayWindow::MouseKind::DoubleClick:
       // Without a tray icon, this is the way to the slot list.
-      if (!trayShown_ && button == 1) form_->requestPanel(200);
+      if (!trayShown_ && button == 1 && !form_->panelRequestsWait()) form_->requestPanel(200);
       break;
   }
 }

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QWheelEvent>
 #include <algorithm>
 
 namespace pet::qt {
@@ -187,6 +188,14 @@ void PictureSurface::mouseDoubleClickEvent(QMouseEvent* e) {
   if (e->button() != Qt::LeftButton) return mousePressEvent(e);
   if (!dbl_) return e->ignore();
   dbl_();
+}
+
+void PictureSurface::wheelEvent(QWheelEvent* e) {
+  if (!wheel_) return e->ignore();
+  wheelRest_ += e->angleDelta().y();
+  const int notches = wheelRest_ / 120;
+  wheelRest_ -= notches * 120;
+  if (notches) wheel_(notches);
 }
 
 }  // namespace pet::qt

@@ -69,16 +69,21 @@ class PictureSurface : public QWidget {
   void setPicture(const Image* image);
   void setPressHandler(PressHandler h) { press_ = std::move(h); }
   void setDoubleClickHandler(DoubleClickHandler h) { dbl_ = std::move(h); }
+  // Whole notches of the mouse wheel, away from the user positive.
+  void setWheelHandler(std::function<void(int)> h) { wheel_ = std::move(h); }
 
  protected:
   void paintEvent(QPaintEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void wheelEvent(QWheelEvent* e) override;
 
  private:
   const Image* image_ = nullptr;
   PressHandler press_;
   DoubleClickHandler dbl_;
+  std::function<void(int)> wheel_;
+  int wheelRest_ = 0;  // eighths of a degree not yet a whole notch
 };
 
 // A panel frame (light green, flat one-pixel border) or a picture box. Its

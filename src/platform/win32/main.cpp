@@ -172,12 +172,13 @@ class Tray {
   }
 
   void onIcon(UINT mouse) {
+    const UINT panels = form_.panelRequestsWait() ? MF_GRAYED : MF_ENABLED;
     if (mouse == WM_LBUTTONUP) {
-      form_.requestPanel(200);
+      if (panels == MF_ENABLED) form_.requestPanel(200);
     } else if (mouse == WM_RBUTTONUP || mouse == WM_CONTEXTMENU) {
       HMENU menu = CreatePopupMenu();
-      AppendMenuW(menu, MF_STRING, kOpenList, L"一覧を開く");
-      AppendMenuW(menu, MF_STRING, kShowInfo, L"情報を表示");
+      AppendMenuW(menu, MF_STRING | panels, kOpenList, L"一覧を開く");
+      AppendMenuW(menu, MF_STRING | panels, kShowInfo, L"情報を表示");
       AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
       AppendMenuW(menu, MF_STRING, kSaveAndQuit, L"保存して終了");
       POINT p;

@@ -310,7 +310,8 @@ LRESULT Win32Platform::onOverlay(HWND h, UINT m, WPARAM w, LPARAM l) {
       if (form_) form_->Form_MouseDown(left ? 1 : right ? 2 : 4, shiftState(w), x, y);
       // Only pets take clicks (the rest is see-through); without a working
       // tray icon a double-click on one is the way to the slot list.
-      if (m == WM_LBUTTONDBLCLK && form_ && !trayWorking_) form_->requestPanel(200);
+      if (m == WM_LBUTTONDBLCLK && form_ && !trayWorking_ && !form_->panelRequestsWait())
+        form_->requestPanel(200);
       return 0;
     }
     case WM_MOUSEMOVE:
@@ -351,6 +352,17 @@ LRESULT CALLBACK Win32Platform::panelProc(HWND h, UINT m, WPARAM w, LPARAM l) {
 
 LRESULT Win32Platform::onPanel(ControlId panel, HWND h, UINT m, WPARAM w, LPARAM l) {
   switch (m) {
+    case WM_MOUSEWHEEL:
+      // The wheel over the slot list's rows turns its scroll bar, a row a notch.
+      if (panel == ControlId::Picture4 && IsWindowVisible(hwnd(ControlId::VScroll1))) {
+        wheelRest_ += GET_WHEEL_DELTA_WPARAM(w);
+        const int notches = wheelRest_ / WHEEL_DELTA;
+        wheelRest_ -= notches * WHEEL_DELTA;
+        if (notches)
+          changeScroll(ControlId::VScroll1, scrolls_[size_t(ControlId::VScroll1)].value - notches);
+        return 0;
+      }
+      break;
     case WM_ERASEBKGND:
       return 1;
     case WM_NCPAINT:
@@ -481,7 +493,7 @@ void Win32Platform::paintLabels(ControlId panel, HDC dc) {
     RECT r = l.rect;
     if (c.bordered) {
       FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-      InflateRect(&r, -1, -1);
+      InflateRect(&r, -2, -2);  // the frame, and a pixel of air inside it
     }
     HGDIOBJ prev = SelectObject(dc, l.font);
     if (!old) old = prev;

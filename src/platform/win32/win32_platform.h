@@ -142,6 +142,7 @@ class Win32Platform final : public Platform {
   // The window that had the keyboard when a panel took it, to give it back.
   HWND focusOwner_ = nullptr;
   bool pressed_ = false;
+  int wheelRest_ = 0;  // wheel delta not yet a whole notch
   std::function<void()> onEnd_;
   std::function<void(std::string_view)> onProblem_;
   MessageHook hook_;

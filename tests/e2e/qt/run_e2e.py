@@ -99,6 +99,7 @@ class QtSuite(Suite):
         self.run("first run: the new pet arrives on the desktop", self.t_first_pet)
         self.run("tray icon shows in the tray", self.t_tray_icon)
         self.run("tray: left click opens the slot list", self.t_tray_slot_list)
+        self.run("the mouse wheel over the slot list's rows scrolls it", self.t_slot_list_wheel)
         self.run("tray menu opens the information panel", self.t_tray_info)
         self.run("tray menu saves and quits", self.t_tray_quit)
         self.run("no tray: a double-click on a pet opens the slot list", self.t_no_tray_dblclick)
@@ -290,6 +291,10 @@ class QtSuite(Suite):
 
     def t_second_instance(self):
         d, first = self.started_and_running([datafile.pet(900, 500, speed=1)])
+        # A panel of the first covers the middle of the screen: the second's
+        # message must still show.
+        self.click_icon(first, 1)
+        self.panel_check(first, "slotList", None)
         path = os.path.join(d, DATA)
         clear_of_minute_save(20)
         before = file_state(path)
@@ -551,6 +556,31 @@ class QtSuite(Suite):
         try:
             self.click_icon(p, 1)
             self.panel_check(p, "slotList", "slot-list.png")
+        finally:
+            p.stop()
+
+    def t_slot_list_wheel(self):
+        pets = [datafile.pet(200 + 150 * i, 300, speed=1, species=i + 1) for i in range(8)]
+        d, p = self.started_and_running(pets)
+        try:
+            self.click_icon(p, 1)
+            self.panel_check(p, "slotList", None)
+            rect = twips_rect(self.probe["slotList"][0])
+            rows = (rect[0] + 2, rect[1] + 40, rect[0] + 260, rect[3] - 60)
+            # VScroll1's thumb shows where the list stands (the rows change as
+            # the pets walk).
+            x, y = child_centre(rect, 4200, 600, 255, 4695)
+            bar = (x - 8, y - 150, x + 8, y + 150)
+
+            def thumb():
+                return self.desk.screenshot().crop(bar).tobytes()
+            top = thumb()
+            self.desk.xdo("mousemove", (rows[0] + rows[2]) // 2, (rows[1] + rows[3]) // 2)
+            time.sleep(0.1)
+            self.desk.xdo("click", 5)  # a notch down
+            self.desk.wait_for(lambda: thumb() != top, "the list to scroll down", 3)
+            self.desk.xdo("click", 4)  # and back up
+            self.desk.wait_for(lambda: thumb() == top, "the list to scroll back", 3)
         finally:
             p.stop()
 
