@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
+#include <QScreen>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
@@ -222,7 +223,7 @@ int main(int argc, char** argv) {
   // A problem with the data file is the user's to know: a message from the
   // tray icon, or where there is no tray a small window that does not stop
   // the pets. (Not kept on top: a second topmost window above the overlay
-  // stays unpainted on X.)
+  // stays unpainted on X; it opens clear of the panels instead.)
   platform.setOnProblem([&](std::string_view t) {
     const QString text = QString::fromUtf8(t.data(), qsizetype(t.size()));
     if (tray) {
@@ -232,6 +233,10 @@ int main(int argc, char** argv) {
     auto* box =
         new QMessageBox(QMessageBox::Warning, QStringLiteral("もこぽん"), text, QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    // Above the middle, where the splash and the panels open.
+    box->adjustSize();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    box->move(screen.center().x() - box->width() / 2, screen.top() + screen.height() / 10);
     box->show();
   });
 
