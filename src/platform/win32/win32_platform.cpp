@@ -68,6 +68,12 @@ HBITMAP dibSection(int w, int h, uint32_t** bits) {
 
 }  // namespace
 
+bool Win32Platform::underWine() {
+  static const bool wine =
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  return wine;
+}
+
 Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
   panelBrush_ = CreateSolidBrush(colorRef(kPanelColour));
   registerClasses();
@@ -218,12 +224,13 @@ void Win32Platform::setColourKey(uint32_t rgb) {
 
 void Win32Platform::makeTopmostAndShow() {
   // Shown active when a panel is already up (the splash, the welcome): the
-  // keyboard is the program's from the start, as a window manager sees it.
-  if (activatable_) focusOwner_ = GetForegroundWindow();
+  // keyboard is the program's from the start (not under Wine: see takeFocus).
+  const bool active = activatable_ && !underWine();
+  if (active) focusOwner_ = GetForegroundWindow();
   SetWindowPos(window_, HWND_TOPMOST, 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | (activatable_ ? 0 : SWP_NOACTIVATE));
+               SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | (active ? 0 : SWP_NOACTIVATE));
   UpdateWindow(window_);
-  if (activatable_) takeFocus();
+  if (active) takeFocus();
 }
 
 void Win32Platform::ensureSurface(int w, int h) {
@@ -538,6 +545,10 @@ void Win32Platform::handFocusBack() {
 }
 
 void Win32Platform::takeFocus() {
+  // Wine (8) changes its own idea of the foreground window but never asks
+  // the X window manager, so the keys the user types would go to neither
+  // window: there the keyboard moves only by the user's clicks.
+  if (underWine()) return;
   HWND owner = GetForegroundWindow();
   if (owner != window_) focusOwner_ = owner;
   SetForegroundWindow(window_);

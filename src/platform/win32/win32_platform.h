@@ -105,6 +105,7 @@ class Win32Platform final : public Platform {
   void changeScroll(ControlId id, int value);
   void updateActivation();
   void takeFocus();
+  static bool underWine();
   void handFocusBack();
   void paintLabels(ControlId panel, HDC dc);
   void invalidateLabel(ControlId id);
