@@ -158,6 +158,8 @@ class WineSuite(Suite):
         self.run("no tray: a double-click on a pet opens the slot list", self.t_no_tray_dblclick)
         self.run("a damaged data file is kept aside and the user is told",
                  self.t_damaged_file_told)
+        self.run("tray icon (in Wine's own tray window): a left click opens the slot list",
+                 self.t_wine_tray)
 
     def t_window(self):
         d, p = self.started_and_running([datafile.pet(1700, 300, speed=1)])
@@ -342,6 +344,29 @@ class WineSuite(Suite):
                   f"created on {saved[0]['createdOn']!r}")
         finally:
             p.stop()
+
+    def t_wine_tray(self):
+        # With no tray host on the desktop Wine shows the icon in a window of
+        # its own, and there it answers.
+        self.desk.stop_tray()
+        try:
+            d, p = self.started_and_running([datafile.pet(900, 300, speed=1)])
+            try:
+                def tray():
+                    for w in self.desk.run(["xdotool", "search", "--name",
+                                            "Wine System Tray"]).split():
+                        g = self.desk.geometry(w)
+                        if g.get("mapped"):
+                            return g
+                    return None
+                g = self.desk.wait_for(tray, "Wine's tray window", 10)
+                time.sleep(0.5)
+                self.desk.click(g["x"] + min(g["w"], 32) // 2, g["y"] + g["h"] // 2)
+                self.desk.wait_for(lambda: self.desk.panel_shown(SLOT_LIST), "the slot list", 5)
+            finally:
+                p.stop()
+        finally:
+            self.desk.start_tray()
 
     def t_damaged_file_told(self):
         # The tray icon never answers under Wine: the notice is a message box.
