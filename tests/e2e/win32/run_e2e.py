@@ -158,7 +158,8 @@ class WineSuite(Suite):
         self.run("no tray: a double-click on a pet opens the slot list", self.t_no_tray_dblclick)
         self.run("a damaged data file is kept aside and the user is told",
                  self.t_damaged_file_told)
-        self.run("tray icon (in Wine's own tray window): a left click opens the slot list",
+        self.run("tray icon (in Wine's own tray window): a left click opens the slot list, "
+                 "the menu the information panel",
                  self.t_wine_tray)
 
     def t_window(self):
@@ -361,8 +362,19 @@ class WineSuite(Suite):
                     return None
                 g = self.desk.wait_for(tray, "Wine's tray window", 10)
                 time.sleep(0.5)
-                self.desk.click(g["x"] + min(g["w"], 32) // 2, g["y"] + g["h"] // 2)
+                icon = (g["x"] + min(g["w"], 32) // 2, g["y"] + g["h"] // 2)
+                self.desk.click(*icon)
                 self.desk.wait_for(lambda: self.desk.panel_shown(SLOT_LIST), "the slot list", 5)
+                # The menu's second line shows the information panel (Picture2,
+                # where the welcome shows too).
+                before = {w for w, _ in p.small_windows()}
+                self.desk.click(*icon, button=3)
+                menu = self.desk.wait_for(
+                    lambda: [m for m in p.small_windows() if m[0] not in before], "the menu", 5)
+                m = menu[0][1]
+                self.desk.click(m["x"] + m["w"] // 2, m["y"] + int(m["h"] * 0.43))
+                self.desk.wait_for(lambda: self.desk.panel_shown(WELCOME), "the information panel",
+                                   5)
             finally:
                 p.stop()
         finally:
