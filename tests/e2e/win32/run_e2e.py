@@ -158,6 +158,8 @@ class WineSuite(Suite):
         self.run("no tray: a double-click on a pet opens the slot list", self.t_no_tray_dblclick)
         self.run("a damaged data file is kept aside and the user is told",
                  self.t_damaged_file_told)
+        self.run("a panel opened by a double-click leaves the keyboard with the program typed in",
+                 self.t_keyboard_stays)
         self.run("tray icon (in Wine's own tray window): a left click opens the slot list, "
                  "the menu the information panel",
                  self.t_wine_tray)
@@ -379,6 +381,39 @@ class WineSuite(Suite):
                 p.stop()
         finally:
             self.desk.start_tray()
+
+    def t_keyboard_stays(self):
+        # The user types into another Windows program (Wine's notepad) while
+        # a double-click on a pet opens the slot list and OK closes it.
+        pet = datafile.pet(1400, 300, speed=1)
+        d, p = self.started_and_running([pet])
+        pad = self.desk.start(["wine", "notepad"])
+        try:
+            def notepad():
+                for w in self.desk.run(["xdotool", "search", "--class", "notepad"]).split():
+                    g = self.desk.geometry(w)
+                    if g.get("mapped") and g.get("w", 0) > 200:
+                        return w, g
+                return None
+            w, g = self.desk.wait_for(notepad, "notepad", 20)
+            self.desk.xdo("windowactivate", "--sync", w)
+            time.sleep(0.5)
+            text = (g["x"] + 2, g["y"] + 2, g["x"] + 200, g["y"] + 40)
+
+            def ink():
+                return sum(1 for q in self.desk.screenshot().crop(text).getdata() if max(q) < 100)
+            empty = ink()
+            box = self.shown_near(pet)
+            self.desk.xdo("mousemove", (box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
+            time.sleep(0.1)
+            self.desk.xdo("click", "--repeat", 2, "--delay", 80, 1)
+            self.desk.wait_for(lambda: self.desk.panel_shown(SLOT_LIST), "the slot list", 5)
+            time.sleep(0.5)
+            self.desk.xdo("type", "abc")
+            self.desk.wait_for(lambda: ink() > empty + 20, "the typed text in notepad", 3)
+        finally:
+            self.desk.stop(pad)
+            p.stop()
 
     def t_damaged_file_told(self):
         # The tray icon never answers under Wine: the notice is a message box.
