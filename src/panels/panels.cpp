@@ -67,6 +67,10 @@ void Panels::centre(ControlId id) {
                  int32_t(roundHalfEven(p_.screenHeightTwips() / 2.0 - c.height / 2.0)));
 }
 
+bool Panels::settingsOpen() const {
+  return isSettingsSlot(s_.settei) || isSettingsSlot(s_.panelSlot);
+}
+
 void Panels::updatePanels() {
   if (isSettingsSlot(s_.settei))
     openPetSettings(s_.settei);

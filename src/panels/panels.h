@@ -49,6 +49,8 @@ class Panels {
 
   // The slot list's surface: the panel's inner area, 311 x 399 pixels.
   const Image& picture4() const { return picture4_; }
+  // A pet's settings panel is open or about to open.
+  bool settingsOpen() const;
 
  private:
   void centre(ControlId id);

@@ -51,10 +51,7 @@ class Form2 {
   // Whether a panel request now would be lost: a pet's settings panel is
   // open or about to open, and closing it asks for the slot list over any
   // request that waited (a tray menu greys its panel items meanwhile).
-  bool panelRequestsWait() const {
-    auto pet = [](int16_t v) { return v >= 1 && v <= kMaxPets; };
-    return s_.runState != 10 || pet(s_.panelSlot) || pet(s_.settei);
-  }
+  bool panelRequestsWait() const { return s_.runState != 10 || panels_.settingsOpen(); }
 
  private:
   void endNow();

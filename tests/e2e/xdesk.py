@@ -456,6 +456,38 @@ class Suite:
         check(not os.path.exists(path + ".tmp"), "a temporary file was left behind")
         return datafile.parse_data(open(path, "rb").read())
 
+    # ---- checks both programs share
+    def t_right_click(self):
+        pets = [datafile.pet(600, 400, speed=1), datafile.pet(1300, 700, speed=1)]
+        d, p = self.started_and_running(pets)
+        try:
+            box = self.shown_near(pets[0])
+            self.desk.click((box[0] + box[2]) // 2, (box[1] + box[3]) // 2, button=3)
+            time.sleep(0.8)
+            # A quick pair counts as two presses: off and on again.
+            self.desk.xdo("click", "--repeat", 2, "--delay", 120, 3)
+            time.sleep(0.3)
+            saved = self.quit_and_read(p, d)
+            check([s["chaseMouse"] for s in saved] == [1, 1],
+                  f"chaseMouse saved as {[s['chaseMouse'] for s in saved]}")
+        finally:
+            p.stop()
+
+    def check_damaged_file_told(self, find_notice, light_share=0.5):
+        """A data file with a value out of range is kept aside and the user
+        told: `find_notice(p)` gives the notice window's geometry or None."""
+        d = self.workdir([datafile.pet(900, 500, speed=999)])
+        p = self.start(d)
+        try:
+            self.desk.wait_for(lambda: [f for f in os.listdir(d) if ".damaged-" in f],
+                               "the damaged file kept aside", SPLASH_SECONDS + 6)
+            g = self.desk.wait_for(lambda: find_notice(p), "a notice of the damaged file", 10)
+            self.desk.wait_for(lambda: self.desk.text_window_shown(g, light_share),
+                               "the notice's text", 5)
+            check(p.proc.poll() is None, "the program ended")
+        finally:
+            p.stop()
+
     def shown_near(self, pet, margin=40, shot=None):
         """Bounding box of what differs from the bare desktop near where `pet` was put."""
         shot = shot or self.desk.screenshot()

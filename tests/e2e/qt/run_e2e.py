@@ -196,19 +196,6 @@ class QtSuite(Suite):
               drop[1] - 32 - walk <= got[1] <= drop[1] + walk,
               f"saved place {got}, let go at {drop}")
 
-    def t_right_click(self):
-        pets = [datafile.pet(600, 400, speed=1), datafile.pet(1300, 700, speed=1)]
-        d, p = self.started_and_running(pets)
-        box = self.shown_near(pets[0])
-        self.desk.click((box[0] + box[2]) // 2, (box[1] + box[3]) // 2, button=3)
-        time.sleep(0.8)
-        # A quick pair counts as two presses: off and on again.
-        self.desk.xdo("click", "--repeat", 2, "--delay", 120, 3)
-        time.sleep(0.3)
-        saved = self.quit_and_read(p, d)
-        check([s["chaseMouse"] for s in saved] == [1, 1],
-              f"chaseMouse saved as {[s['chaseMouse'] for s in saved]}")
-
     def t_signal(self, sig):
         d, p = self.started_and_running([datafile.pet(900, 500, speed=3)])
         saved = self.quit_and_read(p, d, sig)
@@ -629,26 +616,16 @@ class QtSuite(Suite):
         window of its own."""
         if not tray:
             self.desk.stop_tray()
-        try:
-            d = self.workdir([datafile.pet(900, 500, speed=999)])  # out of range: damaged
-            p = self.start(d)
-            try:
-                self.desk.wait_for(lambda: [f for f in os.listdir(d) if ".damaged-" in f],
-                                   "the damaged file kept aside", SPLASH_SECONDS + 2)
-                icon = self.tray_icon(p)[0] if tray else None
 
-                def notice():
-                    for w in self.desk.windows_of(p.pid):
-                        g = self.desk.geometry(w)
-                        if (g.get("mapped") and w != icon and not p.is_overlay(g) and
-                                g.get("w", 0) > 100):
-                            return g
-                    return None
-                g = self.desk.wait_for(notice, "a notice of the damaged file", 5)
-                self.desk.wait_for(lambda: self.desk.text_window_shown(g), "the notice's text", 5)
-                check(p.proc.poll() is None, "the program ended")
-            finally:
-                p.stop()
+        def notice(p):
+            icon = self.tray_icon(p)[0] if tray else None
+            for w in self.desk.windows_of(p.pid):
+                g = self.desk.geometry(w)
+                if g.get("mapped") and w != icon and not p.is_overlay(g) and g.get("w", 0) > 100:
+                    return g
+            return None
+        try:
+            self.check_damaged_file_told(notice)
         finally:
             if not tray:
                 self.desk.start_tray()

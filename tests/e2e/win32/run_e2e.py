@@ -245,22 +245,6 @@ class WineSuite(Suite):
         finally:
             p.stop()
 
-    def t_right_click(self):
-        pets = [datafile.pet(600, 400, speed=1), datafile.pet(1300, 700, speed=1)]
-        d, p = self.started_and_running(pets)
-        try:
-            box = self.shown_near(pets[0])
-            self.desk.click((box[0] + box[2]) // 2, (box[1] + box[3]) // 2, button=3)
-            time.sleep(0.8)
-            # A quick pair counts as two presses: off and on again.
-            self.desk.xdo("click", "--repeat", 2, "--delay", 120, 3)
-            time.sleep(0.3)
-            saved = self.quit_and_read(p, d)
-            check([s["chaseMouse"] for s in saved] == [1, 1],
-                  f"chaseMouse saved as {[s['chaseMouse'] for s in saved]}")
-        finally:
-            p.stop()
-
     def t_escape(self):
         d = self.workdir([datafile.pet(900, 300, speed=1)])
         path = os.path.join(d, DATA)
@@ -417,17 +401,7 @@ class WineSuite(Suite):
 
     def t_damaged_file_told(self):
         # The tray icon never answers under Wine: the notice is a message box.
-        d = self.workdir([datafile.pet(900, 500, speed=999)])  # out of range: damaged
-        p = self.start(d)
-        try:
-            self.desk.wait_for(lambda: [f for f in os.listdir(d) if ".damaged-" in f],
-                               "the damaged file kept aside", 10)
-            box = self.desk.wait_for(lambda: p.small_windows(), "a notice of the damaged file", 10)
-            self.desk.wait_for(lambda: self.desk.text_window_shown(box[0][1], 1 / 3),
-                               "the notice's text", 5)
-            check(p.proc.poll() is None, "the program ended")
-        finally:
-            p.stop()
+        self.check_damaged_file_told(lambda p: (p.small_windows() or [(None, None)])[0][1], 1 / 3)
 
     def t_no_tray_dblclick(self):
         self.desk.stop_tray()
