@@ -1394,6 +1394,45 @@ def front_swallow(c, sp, s, view="front"):
     c.sticker({(11, int(hy) + 1), (12, int(hy) + 1)}, ramp(sp.get("beak", (70, 60, 70))), outline=False, shading=False)
 
 
+def side_flamingo(c, sp, s):
+    """Facing right: thin legs bending at the backward knee, an S-shaped neck
+    and the bent, dark-tipped beak."""
+    rp = sp["_rp"]
+    lc = ramp(sp.get("legcol", (236, 120, 140)))
+    wr = ramp(sp.get("wingcol", rp["s"]))
+    bob = -1 if s != 0 else 0
+    by = 16.0 + bob
+    for far in (True, False):
+        dx = (-2.0 * s if far else 2.0 * s) + (0 if s else (-1.0 if far else 1.0))
+        leg = lc["o"] if far else lc["s"]
+        hx0, hy0 = 10, int(by) + 3
+        kx, ky = int(round(10 + dx * 0.5 - 1)), 22
+        fx = int(round(10 + dx))
+        if s == 0 and far:
+            # standing on one leg, the other folded up under the body
+            c.paint(cap(hx0 + 0.5, hy0, 11.5, 21.5, 0.5) | cap(11.5, 21.5, 8.5, 20.5, 0.5), leg)
+            continue
+        c.paint(cap(hx0 + 0.5, hy0, kx + 0.5, ky + 0.5, 0.5) | cap(kx + 0.5, ky + 0.5, fx + 0.5, GROUND + 0.5, 0.5), leg)
+        c.paint({(fx + 1, GROUND), (fx + 2, GROUND)}, leg)
+    c.sticker(poly([(4.5, by - 2.0), (7.0, by - 0.5), (6.0, by + 2.0), (3.0, by + 0.5)]), wr, hl=False)
+    c.sticker(ell(10.5, by, 5.4, 3.5), rp)
+    wing = poly([(6.0, by - 2.5), (12.5, by - 2.5), (13.0, by + 0.5), (9.0, by + 2.5), (4.5, by + 1.0)])
+    c.sticker(wing, wr, hl=False)
+    c.paint({(5, int(by)), (6, int(by)), (5, int(by) + 1), (6, int(by) - 1)}, (52, 36, 48))
+    neck = cap(14.0, by - 2.0, 16.0, by - 5.5, 1.0) | cap(16.0, by - 5.5, 14.0, by - 8.5, 1.0) | \
+        cap(14.0, by - 8.5, 15.0, by - 10.5, 1.0)
+    c.sticker(neck, rp, hl=False)
+    hy = by - 11.5
+    c.sticker(ell(15.5, hy, 2.4, 2.0), rp, hl=False)
+    c.dot(16, int(hy) - 1, (40, 30, 52))
+    beak = {(18, int(hy)), (19, int(hy)), (18, int(hy) + 1), (19, int(hy) + 1), (20, int(hy) + 1),
+            (20, int(hy) + 2), (20, int(hy) + 3)}
+    c.sticker(beak, ramp((250, 226, 228)), hl=False, shading=False)
+    c.paint({(20, int(hy) + 2), (20, int(hy) + 3), (20, int(hy) + 1)}, sp.get("beak", (60, 40, 50)))
+
+
+SIDES = {"flamingo": side_flamingo}
+
 FRONTS = {"tortoise": front_tortoise, "lizard": front_lizard, "flamingo": front_flamingo, "swallow": front_swallow}
 
 
@@ -1415,6 +1454,8 @@ def render_sheet(sp):
             c = Cell(flip=flip)
             if view in ("front", "back") and sp.get("front"):
                 FRONTS[sp["front"]](c, sp, s, view)
+            elif view == "side" and sp.get("side"):
+                SIDES[sp["side"]](c, sp, s)
             else:
                 PLANS[sp["plan"]](c, sp, view, s)
             if sp.get("sparkle") and sp["plan"] != "star":
@@ -1748,6 +1789,15 @@ def make_md(recipes):
     for k in sorted(SPECIAL_EVOLUTION):
         n = SPECIAL_EVOLUTION[k]
         out.append("| %d | %d %s |" % (k, n, SPECIES[n - 1]["name"]))
+    out += ["", "## On any desktop", "",
+            "Every cell of every species sheet (01..53) must read on a black and on a white wallpaper:",
+            "at least a quarter of its figure pixels (those that differ from the sheet's pixel (0, 0))",
+            "have a luminance (0.299 R + 0.587 G + 0.114 B) of %d or more, and at least a quarter %d or less."
+            % (LIGHT_MIN, DARK_MAX),
+            "Night species keep their dark bodies and get a moonlit rim: the dark pixels on their",
+            "silhouette take a light tint of the body colour, brighter on the top and left edges.",
+            "The generator measures every cell and names each one that falls short.",
+            "The contact sheet above shows every front on black and on white, twice and once the real size."]
     out += ["", "## Sheets", "",
             "`assets/sheets/CharGZ_NN.png` (00..53) and `CharGZ2_N.png` (1..4): 72×128 RGB, 3 columns × 4 rows",
             "of 24×32 cells. Rows: back, right, front, left. Columns: stride, standing, other stride",
@@ -1757,7 +1807,8 @@ def make_md(recipes):
             "`src/sim/pet_kinds.cpp` come from one script (needs Debian's python3-pil and",
             "fonts-ipafont-mincho):", "",
             "```", "/usr/bin/python3 tools/artgen/artgen.py", "```", "",
-            "Output is byte-for-byte reproducible.", ""]
+            "Output is byte-for-byte reproducible. The script ends with status 1, after writing",
+            "everything, when a cell falls short of the contrast rule above.", ""]
     with open(os.path.join(ROOT, "docs/pets.md"), "w", encoding="utf-8") as fh:
         fh.write("\n".join(out))
 

@@ -123,7 +123,7 @@ SPECIES = [
     dict(num=32, name="かわせみ", look="Teal kingfisher with an orange breast, a long dagger beak and short legs.",
          plan="bird", body=(36, 150, 176), belly=(250, 150, 70), wings="fold", wingcol=(24, 110, 150), tail="feather",
          eye="dot", beak=(50, 44, 60), beaklen=5.0, leglen=2.5, bg=B, hr=5.0),
-    dict(num=33, front="flamingo", name="フラミィ", look="Pink flamingo on long legs, with a curved dark-tipped beak and rosy wings.",
+    dict(num=33, front="flamingo", side="flamingo", name="フラミィ", look="Pink flamingo on long legs, with a curved dark-tipped beak and rosy wings.",
          plan="bird", body=(250, 160, 180), wings="fold", wingcol=(236, 110, 140), eye="dot", beak=(60, 40, 50), beaklen=3.5,
          beakdown=1.5, legcol=(236, 120, 140), leglen=10.0, brx=5.2, bry=4.4, hr=3.8, neck=True, headdx=0.5, bg=T, tail="feather"),
     dict(num=34, name="インコロ", look="Red-orange parrot with yellow wings, a hooked beak and a bright tail, hopping.",
