@@ -6,5 +6,5 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libxcb1-dev libxcb-shape0-dev
   fonts-ipafont-mincho xvfb openbox trayer xdotool x11-apps x11-utils python3 python3-pil
-  xpenguins xcompmgr)
+  xpenguins xcompmgr wmctrl desktop-file-utils)
 exec "$(dirname "$0")/install-missing.sh" "${packages[@]}"
