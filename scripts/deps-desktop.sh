@@ -2,7 +2,8 @@
 # Installs the Debian packages the desktop program and its X tests need, only
 # those missing: Qt 6 and xcb, the Mincho face, a virtual X server with a
 # window manager and a tray host, xdotool, xwd screenshots read by pixel (PIL),
-# and xpenguins for the CPU comparison.
+# xpenguins for the CPU comparison, wmctrl to make windows full screen, and
+# desktop-file-validate for the autostart entry.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libxcb1-dev libxcb-shape0-dev
   fonts-ipafont-mincho xvfb openbox trayer xdotool x11-apps x11-utils python3 python3-pil
