@@ -25,6 +25,7 @@ constexpr UINT_PTR kTickTimer = 1;
 constexpr UINT kTrayMessage = WM_APP + 1;
 constexpr UINT kNoticeMessage = WM_APP + 2;
 constexpr UINT kTrayId = 1;
+constexpr int kFullScreenTicks = 15;  // a look for a full-screen program about every quarter second
 enum MenuCommand : UINT { kOpenList = 1, kShowInfo, kHidePets, kAtLogin, kSaveAndQuit };
 
 void writeStderr(const char* text) {
@@ -332,6 +333,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (lock) CloseHandle(lock);
   });
 
+  int fullScreenTicks = 0;
   platform.setMessageHook([&](UINT m, WPARAM w, LPARAM, LRESULT& result) {
     switch (m) {
       case WM_TIMER:
@@ -340,6 +342,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         form.Fpss_Timer();
         form.Timer1_Timer();
         tray.update();
+        if (++fullScreenTicks >= kFullScreenTicks) {
+          fullScreenTicks = 0;
+          platform.checkFullScreen();
+        }
         return true;
       case WM_CLOSE:
         requestQuit();

@@ -1,11 +1,14 @@
 #include "platform/win32/win32_platform.h"
 
 #include <windowsx.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "platform/win32/files.h"
 #include "platform/win32/text.h"
@@ -230,7 +233,22 @@ void Win32Platform::makeTopmostAndShow() {
   SetWindowPos(window_, HWND_TOPMOST, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | (active ? 0 : SWP_NOACTIVATE));
   UpdateWindow(window_);
+  shownOnce_ = true;
+  syncOverlayShown();
   if (active) takeFocus();
+}
+
+void Win32Platform::syncOverlayShown() {
+  // With the pets hidden and no panel up the overlay leaves the screen: a
+  // window of nothing but the colour key would still take clicks under Wine.
+  if (!shownOnce_) return;
+  const bool want = !hiddenFor_ || activatable_;
+  if (want == bool(IsWindowVisible(window_))) return;
+  if (want)
+    SetWindowPos(window_, HWND_TOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE);
+  else
+    ShowWindow(window_, SW_HIDE);
 }
 
 void Win32Platform::ensureSurface(int w, int h) {
@@ -260,7 +278,7 @@ void Win32Platform::presentOverlay(const Image& overlay, const std::vector<Rect>
     rects.assign(1, Rect{0, 0, overlay.width(), overlay.height()});
   }
   lastOverlay_ = &overlay;
-  if (petsHidden_) return;
+  if (hiddenFor_) return;
   GdiFlush();
   HDC dc = nullptr;
   for (const Rect& r : rects) {
@@ -276,9 +294,41 @@ void Win32Platform::presentOverlay(const Image& overlay, const std::vector<Rect>
   if (dc) ReleaseDC(window_, dc);
 }
 
-void Win32Platform::setPetsHidden(bool hidden) {
-  if (hidden == petsHidden_ || !surfaceBits_) return;
-  petsHidden_ = hidden;
+bool Win32Platform::fullScreenInFront() const {
+  // The shell knows of full-screen Direct3D programs and presentation mode.
+  QUERY_USER_NOTIFICATION_STATE state{};
+  if (SHQueryUserNotificationState(&state) == S_OK &&
+      (state == QUNS_RUNNING_D3D_FULL_SCREEN || state == QUNS_PRESENTATION_MODE))
+    return true;
+  // Others: a window in front with no caption that covers its whole monitor
+  // (a borderless game, a video player, a browser in F11). The shell's "busy"
+  // is not enough: it also says so for a maximised window when the taskbar
+  // hides itself.
+  HWND front = GetForegroundWindow();
+  if (!front || front == GetDesktopWindow() || front == GetShellWindow()) return false;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(front, &pid);
+  if (pid == GetCurrentProcessId()) return false;
+  wchar_t cls[64] = L"";
+  GetClassNameW(front, cls, 64);
+  for (const wchar_t* shell : {L"Progman", L"WorkerW", L"Shell_TrayWnd", L"Shell_SecondaryTrayWnd"})
+    if (std::wcscmp(cls, shell) == 0) return false;
+  if ((GetWindowLongW(front, GWL_STYLE) & WS_CAPTION) == WS_CAPTION) return false;
+  RECT r{};
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  if (!GetWindowRect(front, &r) ||
+      !GetMonitorInfoW(MonitorFromWindow(front, MONITOR_DEFAULTTONEAREST), &mi))
+    return false;
+  const RECT& m = mi.rcMonitor;
+  return r.left <= m.left && r.top <= m.top && r.right >= m.right && r.bottom >= m.bottom;
+}
+
+void Win32Platform::hideFor(unsigned reason, bool on) {
+  const unsigned was = hiddenFor_;
+  hiddenFor_ = on ? hiddenFor_ | reason : hiddenFor_ & ~reason;
+  const bool hidden = hiddenFor_ != 0;
+  if (hidden == (was != 0) || !surfaceBits_) return;
   if (hidden) letGo();
   GdiFlush();
   const size_t n = size_t(surfaceW_) * size_t(surfaceH_);
@@ -293,6 +343,7 @@ void Win32Platform::setPetsHidden(bool hidden) {
                   size_t(surfaceW_) * sizeof(uint32_t));
   }
   InvalidateRect(window_, nullptr, FALSE);
+  syncOverlayShown();
 }
 
 void Win32Platform::letGo() {
@@ -546,13 +597,16 @@ void Win32Platform::invalidateLabel(ControlId id) {
 
 void Win32Platform::updateActivation() {
   bool any = false;
+  // The panel's own visibility: the overlay itself may be hidden.
   for (const ControlSpec& c : kControls)
-    if (isWindowLevel(c.id) && hwnd(c.id) && IsWindowVisible(hwnd(c.id))) any = true;
+    if (isWindowLevel(c.id) && hwnd(c.id) && (GetWindowLongW(hwnd(c.id), GWL_STYLE) & WS_VISIBLE))
+      any = true;
   if (any == activatable_) return;
   activatable_ = any;
   LONG_PTR ex = GetWindowLongPtrW(window_, GWL_EXSTYLE);
   ex = any ? (ex & ~LONG_PTR(WS_EX_NOACTIVATE)) : (ex | WS_EX_NOACTIVATE);
   SetWindowLongPtrW(window_, GWL_EXSTYLE, ex);
+  syncOverlayShown();
   if (!IsWindowVisible(window_)) return;  // makeTopmostAndShow takes it
   // A panel takes the keyboard when it appears (for its buttons and for
   // Escape) and gives it back to the window that had it when the last goes.

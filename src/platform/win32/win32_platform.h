@@ -42,10 +42,13 @@ class Win32Platform final : public Platform {
   HICON icon(int pixels) const;
   // Called with each piece of news for the user (pets that evolved).
   void setOnAnnounce(std::function<void(std::string_view)> f) { onAnnounce_ = std::move(f); }
-  // Hides the pets or shows them again. Hidden pets go on living; nothing of
-  // the overlay but an open panel shows or takes clicks.
-  void setPetsHidden(bool hidden);
-  bool petsHidden() const { return petsHidden_; }
+  // Hides the pets or shows them again (the user's choice). Hidden pets go on
+  // living; nothing of the overlay but an open panel shows or takes clicks.
+  void setPetsHidden(bool hidden) { hideFor(kByUser, hidden); }
+  bool petsHidden() const { return (hiddenFor_ & kByUser) != 0; }
+  // Looks whether a full-screen program is in front (a game, a video, a
+  // slide show); the pets step aside, as when hidden, while one is.
+  void checkFullScreen() { hideFor(kForFullScreen, fullScreenInFront()); }
   // Without a usable data folder no file is read or written at all: the
   // program never falls back to another folder.
   void setFilesUsable(bool usable) { filesUsable_ = usable; }
@@ -160,7 +163,13 @@ class Win32Platform final : public Platform {
   std::function<void()> onEnd_;
   std::function<void(std::string_view)> onProblem_;
   std::function<void(std::string_view)> onAnnounce_;
-  bool petsHidden_ = false;
+  // Why the pets are hidden: a set of reasons; shown when there is none.
+  static constexpr unsigned kByUser = 1, kForFullScreen = 2;
+  unsigned hiddenFor_ = 0;
+  void hideFor(unsigned reason, bool on);
+  bool fullScreenInFront() const;
+  bool shownOnce_ = false;
+  void syncOverlayShown();
   bool filesUsable_ = true;
   const Image* lastOverlay_ = nullptr;  // the core's overlay, to show again after hiding
   void letGo();

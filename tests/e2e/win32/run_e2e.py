@@ -157,6 +157,8 @@ class WineSuite(Suite):
                  self.t_right_click)
         self.run("Escape saves and ends at once", self.t_escape)
         self.run("a second instance in the same folder is refused", self.t_second_instance)
+        self.run("a full-screen program in front: the pets step aside (clicks reach it) and "
+                 "come back when it ends; a maximised window does not count", self.t_full_screen)
         self.run("data folder: a portable copy keeps its pets beside itself, an installed one "
                  "in %APPDATA%\\deskpet", self.t_data_folder)
         self.run("first run: welcome panel with Japanese captions, OK, new-pet panel, a pet; "
@@ -391,6 +393,49 @@ class WineSuite(Suite):
                 p.stop()
         finally:
             self.desk.start_tray()
+
+    def stand_in(self):
+        """The suite's own full-screen program (tests/e2e/win32/fullscreen.cpp)."""
+        exe = os.path.join(self.tmp, "fullscreen.exe")
+        if not os.path.exists(exe):
+            src = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fullscreen.cpp")
+            subprocess.run(["x86_64-w64-mingw32-g++-posix", "-O1", "-municode", "-mwindows",
+                            "-static", src, "-o", exe], check=True, timeout=120)
+        return exe
+
+    def t_full_screen(self):
+        pet = datafile.pet(900, 300, speed=1)
+        d, p = self.started_and_running([pet])
+        near = pet_box(pet, 40)
+        log = os.path.join(self.tmp, "stand-in.log")
+
+        def pet_shown():
+            return self.desk.changes(self.desk.screenshot()).crop(near).getbbox() is not None
+        try:
+            box = self.shown_near(pet)
+            middle = ((box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
+            for mode in ("max", "full"):
+                other = self.desk.start(["wine", self.stand_in(), mode, "Z:" + log.replace("/", "\\")])
+                try:
+                    if mode == "max":
+                        time.sleep(4)
+                        check(pet_shown(), "the pets hid for a maximised window")
+                        continue
+                    # The stand-in covers the screen: what shows at the pet's
+                    # place is then the stand-in's, not the pet.
+                    def only_stand_in():
+                        colours = self.desk.screenshot().crop(near).getcolors()
+                        return colours and len(colours) == 1 and colours[0][1] == (40, 60, 90)
+                    self.desk.wait_for(only_stand_in, "the pets to step aside", 8)
+                    self.desk.click(*middle)
+                    self.desk.wait_for(lambda: os.path.exists(log) and "press" in open(log).read(),
+                                       "the full-screen program to get the click", 3)
+                finally:
+                    self.desk.stop(other)
+            self.desk.wait_for(pet_shown, "the pets to come back", 8)
+            check(p.proc.poll() is None, "the program ended")
+        finally:
+            p.stop()
 
     def appdata(self):
         users = os.path.join(self.desk.env["WINEPREFIX"], "drive_c", "users")
