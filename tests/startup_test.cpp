@@ -241,3 +241,45 @@ TEST(News, PetsEvolvingTogetherShareOneMessage) {
 
 }  // namespace
 }  // namespace pet
+
+namespace pet {
+namespace {
+
+TEST(Screen, TheOverlayFollowsAScreenChangeAndPetsComeBackInside) {
+  test::Program p;
+  test::DataLines d;
+  d.petCount = 2;
+  d.slots[0] = test::pet(1, 1850, 1000);
+  d.slots[1] = test::pet(1, 100, 100);
+  d.slots[0].speed = d.slots[1].speed = 30;
+  p.dir.write("zpdata.mrdt", d.bytes());
+  p.load();
+  p.runUntilRunning();
+  p.tick(10);
+
+  p.platform.setScreenPixels(0, 0);  // reported for a moment while monitors change
+  p.form.screenChanged();
+  EXPECT_EQ(p.form.overlay().image().width(), 1920);
+
+  p.platform.setScreenPixels(1280, 720);
+  p.form.screenChanged();
+  EXPECT_EQ(p.form.overlay().image().width(), 1280);
+  EXPECT_EQ(p.form.overlay().image().height(), 720);
+  EXPECT_EQ(p.platform.lastPresented(), (std::vector<Rect>{{0, 0, 1280, 720}}));
+  p.tick(120);
+  for (int slot : {1, 2}) {
+    EXPECT_LE(p.s.posX[size_t(slot)], 1280 - 24) << slot;
+    EXPECT_LE(p.s.posY[size_t(slot)], 720 - 32) << slot;
+  }
+  EXPECT_EQ(p.platform.windowCalls().back(), "place 0 0 19200 10800");
+
+  // A screen smaller than a pet: nothing breaks, the pet stays in reach.
+  p.platform.setScreenPixels(16, 16);
+  p.form.screenChanged();
+  p.tick(120);
+  EXPECT_LE(p.s.posX[1], 0);
+  EXPECT_GT(p.s.posX[1] + 24, 0);
+}
+
+}  // namespace
+}  // namespace pet

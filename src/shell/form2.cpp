@@ -32,6 +32,20 @@ void Form2::Form_Load() {
   p_.setIcons(icons);
 }
 
+void Form2::screenChanged() {
+  if (ended_) return;
+  const int32_t w = p_.screenWidthTwips() / kTwipsPerPixel;
+  const int32_t h = p_.screenHeightTwips() / kTwipsPerPixel;
+  // A screen of no size is reported for a moment while monitors change.
+  if (w <= 0 || h <= 0) return;
+  if (w == overlay_.image().width() && h == overlay_.image().height()) return;
+  p_.placeWindow(0, 0, w * kTwipsPerPixel, h * kTwipsPerPixel);
+  overlay_ = Overlay(w, h, incremental_);
+  // The platform may hold on to the old picture's pixels: hand it the new one
+  // whole now; the next frame draws the pets into it.
+  p_.presentOverlay(overlay_.image(), {Rect{0, 0, w, h}});
+}
+
 void Form2::Form_KeyDown(int keyCode, int /*shift*/) {
   if (ended_) return;
   // At once, but not losing what changed since the last minute's save.

@@ -27,6 +27,10 @@ class Form2 {
   bool ended() const { return ended_; }
 
   void Form_Load();
+  // The primary screen changed size (a new resolution, another monitor made
+  // primary): the window and its picture take the size the platform now
+  // reports. Pets beyond the new edges come back inside at their next step.
+  void screenChanged();
   void Form_KeyDown(int keyCode, int shift);
   void Timer1_Timer();
   void Fpss_Timer();
