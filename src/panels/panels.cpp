@@ -266,9 +266,9 @@ void Panels::openPetSettings(int n) {
     captionFromPeriod(p_, ControlId::Label4, s_.growthPeriod[i]);
     captionFromChase(p_, s_.chaseMouse[i]);
   } else {
-    s_.speed[i] = 5;
-    s_.zoom[i] = 300;
-    s_.growthChoice = 1;
+    s_.speed[i] = kNewPetSpeed;
+    s_.zoom[i] = kNewPetZoom;
+    s_.growthChoice = kNewPetGrowthPeriod;
     s_.chaseMouse[i] = 0;
     p_.setCaption(ControlId::Command2, "CANCEL");
     if (s_.forceFirstPet == 1) {
