@@ -295,6 +295,51 @@ TEST(DataFile, RepairedPetsStayUsable) {
   }
 }
 
+// A data file linked into another folder (a synced one, say) is updated
+// there; the link stays a link, and the file keeps its permissions.
+TEST(DataFile, ALinkedDataFileIsWrittenThrough) {
+  namespace fs = std::filesystem;
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> links;  // link, what it points to
+    std::string target;
+    bool exists;
+  };
+  for (const auto& c : std::vector<Case>{
+           {"a relative link", {{"zpdata.mrdt", "synced/pets.mrdt"}}, "synced/pets.mrdt", true},
+           {"a chain of links",
+            {{"zpdata.mrdt", "middle"}, {"middle", "synced/pets.mrdt"}},
+            "synced/pets.mrdt",
+            true},
+           {"a link to no file yet",
+            {{"zpdata.mrdt", "synced/new.mrdt"}},
+            "synced/new.mrdt",
+            false},
+       }) {
+    SCOPED_TRACE(c.what);
+    Program p;
+    fs::create_directory(p.dir.file("synced"));
+    if (c.exists) {
+      p.dir.write(c.target, "old");
+      fs::permissions(p.dir.file(c.target), fs::perms::owner_read | fs::perms::owner_write);
+    }
+    for (const auto& [link, to] : c.links) fs::create_symlink(to, p.dir.file(link));
+    p.s.petCount = 1;
+    p.s.growthPeriod[1] = 1;
+    ASSERT_TRUE(p.form.dataStore().saveData(p.s));
+    for (const auto& [link, to] : c.links) {
+      EXPECT_TRUE(fs::is_symlink(p.dir.file(link))) << link;
+      EXPECT_EQ(fs::read_symlink(p.dir.file(link)), to);
+    }
+    EXPECT_EQ(p.dir.read(c.target), formatData(p.s));
+    if (c.exists)
+      EXPECT_EQ(fs::status(p.dir.file(c.target)).permissions() & fs::perms::all,
+                fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_FALSE(p.dir.exists(c.target + ".tmp"));
+    EXPECT_FALSE(p.dir.exists("zpdata.mrdt.tmp"));
+  }
+}
+
 TEST(DataFile, AFailedSaveLeavesTheOldFileAndTheVariables) {
   Program p;
   DataLines d;
