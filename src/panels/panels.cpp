@@ -16,7 +16,6 @@ namespace {
 constexpr int32_t kTwips = 15;
 constexpr int16_t kSlotListRequest = 200;
 constexpr int16_t kInformationRequest = 100;
-constexpr double kListFontPoints = 9.75;  // Picture4's own font before the first FontSize
 
 bool isSettingsSlot(int16_t v) {
   return v >= 1 && v <= kMaxPets;

@@ -1,6 +1,6 @@
-// The Windows desktop program: one instance per working directory, a 16 ms
-// tick, a tray icon with its menu, and quit requests from the window and the
-// session.
+// The Windows desktop program: one instance per working directory, about 64
+// ticks a second (tick_pacer.h), a tray icon with its menu, and quit requests
+// from the window and the session.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "platform/win32/text.h"
+#include "platform/win32/tick_pacer.h"
 #include "platform/win32/win32_platform.h"
 #include "shell/form2.h"
 
 namespace {
 
-constexpr UINT kTickMs = 16;
 constexpr UINT_PTR kTickTimer = 1;
 constexpr UINT kTrayMessage = WM_APP + 1;
 constexpr UINT kNoticeMessage = WM_APP + 2;
@@ -31,6 +31,32 @@ void writeStderr(const char* text) {
   DWORD n = 0;
   WriteFile(err, text, DWORD(std::char_traits<char>::length(text)), &n, nullptr);
 }
+
+double steadySeconds() {
+  static const double perSecond = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return double(f.QuadPart);
+  }();
+  LARGE_INTEGER c;
+  QueryPerformanceCounter(&c);
+  return double(c.QuadPart) / perSecond;
+}
+
+// DESKPET_STATS=1: the ticks a second the program had, told when it ends.
+struct TickStats {
+  bool enabled = GetEnvironmentVariableW(L"DESKPET_STATS", nullptr, 0) > 0;
+  double start = steadySeconds();
+  long ticks = 0;
+  void report(int16_t frameRate) const {
+    if (!enabled) return;
+    const double seconds = steadySeconds() - start;
+    char line[160];
+    std::snprintf(line, sizeof line, "deskpet: %ld ticks in %.1f s, %.1f a second (frameRate %d)\n",
+                  ticks, seconds, seconds > 0 ? ticks / seconds : 0.0, int(frameRate));
+    writeStderr(line);
+  }
+};
 
 // A mutex named after the working directory's full path (case folded, as
 // Windows compares paths), held for the whole run; the system lets go when
@@ -236,7 +262,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   Tray tray(instance, form, platform, requestQuit);
   platform.setOnProblem([&](std::string_view t) { tray.notice(t); });
+  pet::win32::TickPacer pacer;
+  TickStats stats;
   platform.setOnEnd([&] {
+    stats.report(form.state().frameRate);
     tray.remove();
     if (lock) CloseHandle(lock);
   });
@@ -245,6 +274,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     switch (m) {
       case WM_TIMER:
         if (w != kTickTimer) return false;
+        if (!pacer.due(steadySeconds())) return true;
+        ++stats.ticks;
         applyQuit();
         form.Fpss_Timer();
         form.Timer1_Timer();
@@ -272,7 +303,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   form.Form_Load();
   tray.add();
-  SetTimer(platform.window(), kTickTimer, kTickMs, nullptr);
+  SetTimer(platform.window(), kTickTimer, pet::win32::TickPacer::kTimerMs, nullptr);
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
