@@ -134,7 +134,9 @@ TEST_F(QtControls, EveryHistoryLineCanBeReadInFull) {
   std::printf("widest line %s: %d px; list inside %d px\n", widestLine.toUtf8().constData(), widest,
               inner);
   QScrollBar* bar = list->horizontalScrollBar();
-  if (widest > inner) EXPECT_TRUE(bar->isVisible()) << "no way to the end of the line";
+  if (widest > inner) {
+    EXPECT_TRUE(bar->isVisible()) << "no way to the end of the line";
+  }
   EXPECT_GE(bar->maximum() + inner, widest) << "the scroll range stops short of the line's end";
 }
 
