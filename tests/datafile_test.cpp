@@ -146,12 +146,7 @@ TEST(DataFile, DamagedFilesAreKeptAsideAndRepaired) {
     std::string bytes;
     int petCount;
   };
-  std::vector<std::string> lines = good.lines();
-  auto with = [&](size_t line, const std::string& text) {
-    auto l = lines;
-    l[line - 1] = text;
-    return DataLines::join(l);
-  };
+  auto with = [&](size_t line, const std::string& text) { return good.with({{line, text}}); };
   std::string truncated = good.bytes().substr(0, good.bytes().size() / 2 + 3);
   std::vector<Case> cases = {
       {"ends early", truncated, 2},
@@ -165,9 +160,7 @@ TEST(DataFile, DamagedFilesAreKeptAsideAndRepaired) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Program p;
-    p.dir.write("zpdata.mrdt", c.bytes);
-    p.load();
-    p.runUntilRunning();
+    p.startWith(c.bytes);
     ASSERT_EQ(p.s.runState, 10);
     EXPECT_EQ(p.s.petCount, c.petCount);
     EXPECT_EQ(p.s.posY[1], 20);
@@ -220,9 +213,7 @@ TEST(DataFile, AByteOrderMarkBeforeTheTagIsReadAsAbsent) {
   d.petCount = 50;
   for (int i = 0; i < 50; ++i) d.slots[size_t(i)] = test::pet(1 + i % 4, i, 2 * i);
   Program p;
-  p.dir.write("zpdata.mrdt", "\xEF\xBB\xBF" + d.bytes());
-  p.load();
-  p.runUntilRunning();
+  p.startWith("\xEF\xBB\xBF" + d.bytes());
   EXPECT_EQ(p.s.fileVersion, "VER110");
   EXPECT_EQ(p.s.petCount, 50);
   EXPECT_EQ(p.s.posY[50], 98);
@@ -245,9 +236,7 @@ TEST(DataFile, RepairedPetsStayUsable) {
     return DataLines::join(std::vector<std::string>(lines.begin(), lines.begin() + long(n)));
   };
   auto with = [&](std::vector<std::pair<size_t, std::string>> changes) {
-    auto l = lines;
-    for (auto& [line, text] : changes) l[line - 1] = text;
-    return DataLines::join(l);
+    return good.with(changes);
   };
   struct Pet {
     int growthPeriod, posY, zoom, speed, chaseMouse, criterionMode;
@@ -277,9 +266,7 @@ TEST(DataFile, RepairedPetsStayUsable) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Program p;
-    p.dir.write("zpdata.mrdt", c.bytes);
-    p.load();
-    p.runUntilRunning();
+    p.startWith(c.bytes);
     ASSERT_EQ(p.s.runState, 10);
     ASSERT_EQ(p.s.petCount, int(c.pets.size()));
     for (int i = 1; i <= p.s.petCount; ++i) {

@@ -649,13 +649,7 @@ void Win32Platform::listAdd(ControlId id, std::string_view line) {
   SendMessageW(h, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
   // The scrollable width follows the widest line, in the list's own font,
   // with room for the margins the list box draws an item with.
-  HDC dc = GetDC(h);
-  HGDIOBJ prev = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0)));
-  SIZE size{};
-  GetTextExtentPoint32W(dc, text.c_str(), int(text.size()), &size);
-  SelectObject(dc, prev);
-  ReleaseDC(h, dc);
-  const LRESULT width = size.cx + 6;
+  const LRESULT width = textWidth(h, text) + 6;
   if (width > SendMessageW(h, LB_GETHORIZONTALEXTENT, 0, 0))
     SendMessageW(h, LB_SETHORIZONTALEXTENT, WPARAM(width), 0);
 }

@@ -29,16 +29,6 @@ HWND findList(HWND parent) {
   return found;
 }
 
-int textWidth(HWND list, const std::wstring& text) {
-  HDC dc = GetDC(list);
-  HGDIOBJ prev = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
-  SIZE size{};
-  GetTextExtentPoint32W(dc, text.c_str(), int(text.size()), &size);
-  SelectObject(dc, prev);
-  ReleaseDC(list, dc);
-  return size.cx;
-}
-
 }  // namespace
 
 int main() {
@@ -57,7 +47,7 @@ int main() {
         std::string(pet::kSpecies[size_t(k)].name) + "：" + pet::numberText(32767) + "回";
     platform.listAdd(pet::ControlId::List1, line);
     const std::wstring wide = pet::win32::widen(line);
-    if (int w = textWidth(list, wide); w > widest) widest = w, widestLine = wide;
+    if (int w = pet::win32::textWidth(list, wide); w > widest) widest = w, widestLine = wide;
   }
   RECT inner;
   GetClientRect(list, &inner);
