@@ -16,6 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       (std::filesystem::is_directory("/dev/shm") ? std::filesystem::path("/dev/shm")
                                                  : std::filesystem::temp_directory_path()) /
       ("deskpet-fuzz-" + std::to_string(::getpid()));
+  static const struct Cleanup {
+    ~Cleanup() { std::filesystem::remove_all(work); }
+  } cleanup;
   const std::string problem =
       pet::fuzz::dataFileRoundTrip(std::string(reinterpret_cast<const char*>(data), size), work);
   if (!problem.empty()) {
