@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the core's unit and
-# replay tests under AddressSanitizer and UBSan, the Linux desktop program's
-# tests on a real X server, and the Windows program's tests under Wine.
+# replay tests under AddressSanitizer and UBSan, a minute of fuzzing the data
+# file reader, the Linux desktop program's tests on a real X server, and the
+# Windows program's tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -12,6 +13,9 @@ echo "== core (sanitizers)"
 cmake -S . -B build-test -G Ninja -DDESKPET_SANITIZE=ON -DDESKPET_BENCH=OFF >/dev/null
 cmake --build build-test
 ctest --test-dir build-test --output-on-failure -j2
+
+echo "== data file fuzzer (clang, libFuzzer)"
+scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
 
 echo "== Linux desktop program on Xvfb"
 cmake -S . -B build-qt -G Ninja -DDESKPET_QT=ON -DDESKPET_BENCH=OFF >/dev/null

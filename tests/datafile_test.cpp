@@ -84,7 +84,12 @@ TEST(DataFile, VersionProbe) {
                                   {"VER120", "VER120"},
                                   {"ver110", "VER100"},
                                   {" 12 ", "VER100"},
-                                  {"", "VER100"}}) {
+                                  {"", "VER100"},
+                                  // An editor's byte-order mark is no part of the tag.
+                                  {"\xEF\xBB\xBFVER110", "VER110"},
+                                  {"\xEF\xBB\xBFver110", "VER100"},
+                                  {"\xEF\xBB\xBF", "VER100"},
+                                  {"x\xEF\xBB\xBFVER110", "VER100"}}) {
     Program p;
     p.dir.write("zpdata.mrdt", std::string(c.firstLine) + "\r\n 0 \r\n");
     p.form.dataStore().probeDataVersion(p.s);
@@ -141,12 +146,7 @@ TEST(DataFile, DamagedFilesAreKeptAsideAndRepaired) {
     std::string bytes;
     int petCount;
   };
-  std::vector<std::string> lines = good.lines();
-  auto with = [&](size_t line, const std::string& text) {
-    auto l = lines;
-    l[line - 1] = text;
-    return DataLines::join(l);
-  };
+  auto with = [&](size_t line, const std::string& text) { return good.with({{line, text}}); };
   std::string truncated = good.bytes().substr(0, good.bytes().size() / 2 + 3);
   std::vector<Case> cases = {
       {"ends early", truncated, 2},
@@ -160,9 +160,7 @@ TEST(DataFile, DamagedFilesAreKeptAsideAndRepaired) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Program p;
-    p.dir.write("zpdata.mrdt", c.bytes);
-    p.load();
-    p.runUntilRunning();
+    p.startWith(c.bytes);
     ASSERT_EQ(p.s.runState, 10);
     EXPECT_EQ(p.s.petCount, c.petCount);
     EXPECT_EQ(p.s.posY[1], 20);
@@ -205,8 +203,128 @@ TEST(DataFile, OutOfRuleValuesAreBroughtBack) {
   EXPECT_EQ((std::vector<int>{s.growthPeriod[1], s.species[1], s.dayScore[1], s.mouseLevel[1],
                               s.growthStage[1], s.speed[1], s.zoom[1], s.chaseMouse[1],
                               s.criterionMode[1]}),
-            (std::vector<int>{4, 53, 3, 0, 5, 1, 1, 1, 1}));
+            (std::vector<int>{4, 53, 3, 0, 5, 1, 1, 0, 0}))
+      << "only 1 switches chasing or the criterion mode on";
   EXPECT_FALSE(p.form.dataStore().keptDamagedAs().empty());
+}
+
+TEST(DataFile, AByteOrderMarkBeforeTheTagIsReadAsAbsent) {
+  DataLines d;
+  d.petCount = 50;
+  for (int i = 0; i < 50; ++i) d.slots[size_t(i)] = test::pet(1 + i % 4, i, 2 * i);
+  Program p;
+  p.startWith("\xEF\xBB\xBF" + d.bytes());
+  EXPECT_EQ(p.s.fileVersion, "VER110");
+  EXPECT_EQ(p.s.petCount, 50);
+  EXPECT_EQ(p.s.posY[50], 98);
+  EXPECT_TRUE(p.platform.problems().empty());
+  p.tick();
+  EXPECT_EQ(p.dir.read("zpdata.mrdt"), formatData(p.s)) << "all 50 pets saved, with no mark";
+}
+
+// Every repair leaves pets that can be seen, grabbed and set: full size,
+// moving, in the list, with the switches the rules read as off.
+TEST(DataFile, RepairedPetsStayUsable) {
+  DataLines good;
+  good.petCount = 2;
+  good.slots[0] = test::pet(2, 10, 20);
+  good.slots[0].zoom = 150;
+  good.slots[0].speed = 9;
+  good.slots[1] = test::pet(3, 30, 40);
+  const std::vector<std::string> lines = good.lines();
+  auto cutAfter = [&](size_t n) {
+    return DataLines::join(std::vector<std::string>(lines.begin(), lines.begin() + long(n)));
+  };
+  auto with = [&](std::vector<std::pair<size_t, std::string>> changes) {
+    return good.with(changes);
+  };
+  struct Pet {
+    int growthPeriod, posY, zoom, speed, chaseMouse, criterionMode;
+  };
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::vector<Pet> pets;
+  };
+  const Pet first{2, 20, 150, 9, 0, 0}, second{3, 40, 100, 5, 0, 0};
+  const std::vector<Case> cases = {
+      {"cut after the first pet's position",
+       cutAfter(608),
+       {{2, 20, 300, 5, 0, 0}, {1, 0, 300, 5, 0, 0}}},
+      {"cut inside the second pet", cutAfter(628), {first, {3, 40, 300, 5, 0, 0}}},
+      {"cut right after the pet count",
+       cutAfter(605),
+       {{1, 0, 300, 5, 0, 0}, {1, 0, 300, 5, 0, 0}}},
+      {"a gap below the count", with({{606, " 0 "}}), {second}},
+      {"a gap and a stray", with({{606, " 0 "}, {605, " 1 "}}), {second}},
+      {"zoom beyond the panel's largest",
+       with({{614, " 32767 "}}),
+       {{2, 20, 500, 9, 0, 0}, second}},
+      {"switches of 2", with({{616, " 2 "}, {620, " 2 "}}), {first, second}},
+      {"switches of -1", with({{631, "-1 "}, {635, "-1 "}}), {first, second}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Program p;
+    p.startWith(c.bytes);
+    ASSERT_EQ(p.s.runState, 10);
+    ASSERT_EQ(p.s.petCount, int(c.pets.size()));
+    for (int i = 1; i <= p.s.petCount; ++i) {
+      const Pet& e = c.pets[size_t(i - 1)];
+      EXPECT_EQ((std::vector<int>{p.s.growthPeriod[i], p.s.posY[i], p.s.zoom[i], p.s.speed[i],
+                                  p.s.chaseMouse[i], p.s.criterionMode[i]}),
+                (std::vector<int>{e.growthPeriod, e.posY, e.zoom, e.speed, e.chaseMouse,
+                                  e.criterionMode}))
+          << "slot " << i;
+    }
+    EXPECT_EQ(p.dir.read(p.form.dataStore().keptDamagedAs()), c.bytes);
+    EXPECT_EQ(p.platform.problems().size(), 1u);
+  }
+}
+
+// A data file linked into another folder (a synced one, say) is updated
+// there; the link stays a link, and the file keeps its permissions.
+TEST(DataFile, ALinkedDataFileIsWrittenThrough) {
+  namespace fs = std::filesystem;
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> links;  // link, what it points to
+    std::string target;
+    bool exists;
+  };
+  for (const auto& c : std::vector<Case>{
+           {"a relative link", {{"zpdata.mrdt", "synced/pets.mrdt"}}, "synced/pets.mrdt", true},
+           {"a chain of links",
+            {{"zpdata.mrdt", "middle"}, {"middle", "synced/pets.mrdt"}},
+            "synced/pets.mrdt",
+            true},
+           {"a link to no file yet",
+            {{"zpdata.mrdt", "synced/new.mrdt"}},
+            "synced/new.mrdt",
+            false},
+       }) {
+    SCOPED_TRACE(c.what);
+    Program p;
+    fs::create_directory(p.dir.file("synced"));
+    if (c.exists) {
+      p.dir.write(c.target, "old");
+      fs::permissions(p.dir.file(c.target), fs::perms::owner_read | fs::perms::owner_write);
+    }
+    for (const auto& [link, to] : c.links) fs::create_symlink(to, p.dir.file(link));
+    p.s.petCount = 1;
+    p.s.growthPeriod[1] = 1;
+    ASSERT_TRUE(p.form.dataStore().saveData(p.s));
+    for (const auto& [link, to] : c.links) {
+      EXPECT_TRUE(fs::is_symlink(p.dir.file(link))) << link;
+      EXPECT_EQ(fs::read_symlink(p.dir.file(link)), to);
+    }
+    EXPECT_EQ(p.dir.read(c.target), formatData(p.s));
+    if (c.exists)
+      EXPECT_EQ(fs::status(p.dir.file(c.target)).permissions() & fs::perms::all,
+                fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_FALSE(p.dir.exists(c.target + ".tmp"));
+    EXPECT_FALSE(p.dir.exists("zpdata.mrdt.tmp"));
+  }
 }
 
 TEST(DataFile, AFailedSaveLeavesTheOldFileAndTheVariables) {

@@ -296,6 +296,38 @@ TEST(Growth, CriterionModeSizesAndSpeeds) {
   EXPECT_EQ(s.evoZoom[1], 260) << "taken before the stage-5 size";
 }
 
+// A file written during an evolution holds the pet's size of that moment.
+TEST(Growth, ResumedEvolutionsRegrowToTheBestKnownSize) {
+  struct Case {
+    const char* what;
+    int16_t species, zoom, criterionMode;
+    int16_t phase, regrowTo;  // phase 0: left as it is
+  };
+  for (auto c : std::vector<Case>{
+           {"saved before the shrink", 0, 300, 0, 1, 300},
+           {"half-way through the shrink", 0, 150, 0, 1, 150},
+           {"deep in the shrink", 0, 40, 0, 1, 300},
+           {"criterion mode, at the stage-5 size", 0, 300, 1, 1, 260},
+           {"criterion mode, deep in the shrink", 0, 20, 1, 1, 260},
+           {"evolved, early in the regrow", 18, 30, 0, 12, 300},
+           {"evolved, early in the regrow, criterion mode", 18, 30, 1, 12, 260},
+           {"evolved and full size", 18, 120, 0, 0, 0},
+       }) {
+    SCOPED_TRACE(c.what);
+    State s;
+    s.petCount = 1;
+    s.growthPeriod[1] = 2;
+    s.growthStage[1] = 5;
+    s.species[1] = c.species;
+    s.zoom[1] = c.zoom;
+    s.criterionMode[1] = c.criterionMode;
+    resumeInterruptedEvolutions(s);
+    EXPECT_EQ(s.evoPhase[1], c.phase);
+    EXPECT_EQ(s.evoZoom[1], c.regrowTo);
+    EXPECT_EQ(s.zoom[1], c.zoom);
+  }
+}
+
 TEST(Usage, FoldTablesAndTheClampAfterBothAdditions) {
   struct Case {
     int16_t travel, levelBefore, levelAfter;

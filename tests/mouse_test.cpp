@@ -97,9 +97,7 @@ TEST(DesktopMouse, DroppedOffScreenPetIsBroughtBackByItsNextStep) {
   test::DataLines d;
   d.petCount = 1;
   d.slots[0] = test::pet(1, 300, 300);
-  p.dir.write("zpdata.mrdt", d.bytes());
-  p.load();
-  p.runUntilRunning();
+  p.startWith(d.bytes());
   p.platform.setCursor(310, 310);
   p.tick();
   p.form.Form_MouseDown(1, 0, 310, 310);

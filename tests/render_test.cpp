@@ -276,5 +276,34 @@ TEST(OverlayDrawing, UnchangedFrameTouchesNothingAndBadgeIsDrawn) {
   EXPECT_LE(r.right - r.left, 40) << "only the moved pet's area";
 }
 
+// A badge's printed number costs the same memory at any zoom, and numbers
+// printed for sizes no longer shown are let go.
+TEST(OverlayDrawing, BadgesCostBoundedMemoryWhateverTheZoom) {
+  test::TempDir dir;
+  HeadlessPlatform p(dir.path());
+  Overlay o(400, 400);
+  State s;
+  s.petCount = 1;
+  s.growthPeriod[1] = 1;
+  s.evoPhase[1] = 3;
+  auto badgeAt = [&](int16_t zoom) {
+    s.zoom[1] = zoom;
+    o.cls();
+    o.drawBadge(s, 1, p);
+    o.refresh(p);
+    int black = 0;
+    for (int y = 0; y < 400; ++y)
+      for (int x = 0; x < 400; ++x) black += o.image().at(x, y) == rgb(0, 0, 0);
+    return black;
+  };
+  const int at500 = badgeAt(500);
+  EXPECT_GT(at500, 0);
+  EXPECT_EQ(badgeAt(1000), 4 * at500) << "beyond the largest print, stretched whole pixels";
+  badgeAt(32767);
+  EXPECT_LE(o.badgeTextBytes(), 64u * 1024) << "a 32767 % badge prints no larger";
+  for (int16_t zoom = 1; zoom <= 2000; zoom += 7) badgeAt(zoom);
+  EXPECT_LE(o.badgeTextsKept(), 128u);
+}
+
 }  // namespace
 }  // namespace pet

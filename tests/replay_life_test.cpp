@@ -61,7 +61,8 @@ TEST(ReplayLife, APetSavedDuringItsEvolutionEvolvesAfterLoading) {
   std::string out = run(dir, "at 2026-12-10 09:30:00\nticks 300\nticks 700\ndump\n");
   EXPECT_NE(out.find("\"evolutionCount\":1"), std::string::npos);
   EXPECT_NE(out.find("\"species\":18"), std::string::npos);
-  EXPECT_NE(out.find("\"zoom\":100"), std::string::npos) << "regrows to at least the panel's least";
+  EXPECT_NE(out.find("\"zoom\":300"), std::string::npos)
+      << "its size is lost in the shrink: the panel's default";
 }
 
 }  // namespace

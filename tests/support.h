@@ -94,6 +94,12 @@ struct DataLines {
     return l;
   }
   std::string bytes(const std::string& eol = "\r\n") const { return join(lines(), eol); }
+  // The file with some lines (counted from 1) replaced.
+  std::string with(const std::vector<std::pair<size_t, std::string>>& changes) const {
+    std::vector<std::string> l = lines();
+    for (const auto& [line, text] : changes) l[line - 1] = text;
+    return join(l);
+  }
   static std::string join(const std::vector<std::string>& lines, const std::string& eol = "\r\n") {
     std::string out;
     for (auto& x : lines) out += x + eol;
@@ -131,6 +137,12 @@ struct Program {
       form.Fpss_Timer();
       form.Timer1_Timer();
     }
+  }
+  // Starts with `bytes` as the data file, up to the running state.
+  void startWith(const std::string& bytes) {
+    dir.write("zpdata.mrdt", bytes);
+    load();
+    runUntilRunning();
   }
   // Ticks until the running state, at most `limit` ticks.
   void runUntilRunning(int limit = 1000) {

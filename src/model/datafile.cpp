@@ -34,8 +34,10 @@ class Writer {
   std::string out_;
 };
 
-// Splits the file into lines; CR LF, LF and CR all end a line.
+// Splits the file into lines; CR LF, LF and CR all end a line. A UTF-8
+// byte-order mark, which some editors put in front, is not part of the text.
 std::vector<std::string_view> splitLines(std::string_view bytes) {
+  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
   std::vector<std::string_view> lines;
   size_t start = 0;
   for (size_t i = 0; i < bytes.size(); ++i) {
@@ -84,12 +86,34 @@ class Reader {
     return std::string(lines_[next_++]);
   }
   bool problem() const { return problem_; }
+  bool exhausted() const { return next_ >= lines_.size(); }
 
  private:
   std::vector<std::string_view> lines_;
   size_t next_ = 0;
   bool problem_ = false;
 };
+
+// A value that a file cut short no longer holds: what the settings panel
+// gives a new pet.
+int16_t missingValue(SlotInts State::*field) {
+  if (field == &State::speed) return kNewPetSpeed;
+  if (field == &State::zoom) return kNewPetZoom;
+  if (field == &State::growthPeriod) return kNewPetGrowthPeriod;
+  return 0;
+}
+
+// The 13 numbers of one slot. `counted`: the file's pet count takes the slot
+// in, so the pet stays even when the file ends before its period.
+void readSlotNumbers(Reader& r, State& s, int slot, bool counted) {
+  for (auto field : kSlotNumbers) {
+    const bool missing = r.exhausted();
+    int16_t v = r.number();
+    if (missing && (field == &State::growthPeriod ? counted : s.inUse(slot)))
+      v = missingValue(field);
+    (s.*field)[slot] = v;
+  }
+}
 
 void readStatistics(Reader& r, State& s) {
   s.evolutionCount = r.number();
@@ -103,6 +127,12 @@ bool clampField(T& v, T lo, T hi) {
   bool changed = c != v;
   v = c;
   return changed;
+}
+
+bool offUnlessOne(int16_t& flag) {
+  if (flag == 0 || flag == 1) return false;
+  flag = 0;
+  return true;
 }
 
 }  // namespace
@@ -138,10 +168,12 @@ void DataStore::loadLegacyData(State& s) {
   Reader r(bytes ? *bytes : std::string_view{});
   readStatistics(r, s);
   for (int slot = 1; slot <= 5; ++slot) {
-    for (auto field : kSlotNumbers) (s.*field)[slot] = r.number();
+    readSlotNumbers(r, s, slot, false);  // no count: an empty slot is as likely
     s.createdOn[slot] = platform_.shortDate();
   }
   s.petCount = 5;
+  // Empty slots are ordinary in this layout, not damage.
+  compactSlots(s);
   afterLoad(s, r.problem(), bytes);
 }
 
@@ -152,7 +184,7 @@ void DataStore::loadData(State& s) {
   readStatistics(r, s);
   s.petCount = r.number();
   for (int slot = 1; slot <= kMaxPets; ++slot) {
-    for (auto field : kSlotNumbers) (s.*field)[slot] = r.number();
+    readSlotNumbers(r, s, slot, slot <= s.petCount);
     s.createdOn[slot] = r.text();
     s.criterionMode[slot] = r.number();
   }
@@ -215,6 +247,9 @@ bool sanitizeState(State& s) {
   for (int slot = s.petCount + 1; slot <= kMaxPets; ++slot) strays |= s.inUse(slot);
   if (strays) s.petCount = kMaxPets;
 
+  // An empty slot below the count would make the list look full while a
+  // pet can no longer be created: compaction closes the gap.
+  bool gaps = false;
   for (int slot = 1; slot <= s.petCount; ++slot) {
     // Out-of-range periods keep the slot in use (the in-use test is "not 0"),
     // so no pet is lost by the repair.
@@ -223,18 +258,22 @@ bool sanitizeState(State& s) {
       changed = true;
     }
     changed |= clampField<int16_t>(s.growthPeriod[slot], 0, 4);
-    if (!s.inUse(slot)) continue;
+    if (!s.inUse(slot)) {
+      gaps = true;
+      continue;
+    }
     changed |= clampField<int16_t>(s.species[slot], 0, 53);
     changed |= clampField<int16_t>(s.dayScore[slot], -3, 3);
     changed |= clampField<int16_t>(s.mouseLevel[slot], 0, 5);
     changed |= clampField<int16_t>(s.growthStage[slot], 0, 5);
     changed |= clampField<int16_t>(s.speed[slot], 1, 30);
-    changed |= clampField<int16_t>(s.zoom[slot], 1, kInt16Max);
-    changed |= clampField<int16_t>(s.chaseMouse[slot], 0, 1);
-    changed |= clampField<int16_t>(s.criterionMode[slot], 0, 1);
+    changed |= clampField<int16_t>(s.zoom[slot], 1, kMaxZoom);
+    // Only 1 switches chasing or the criterion mode on; anything else means off.
+    changed |= offUnlessOne(s.chaseMouse[slot]);
+    changed |= offUnlessOne(s.criterionMode[slot]);
   }
-  if (changed || strays) compactSlots(s);
-  return changed || strays;
+  if (changed || strays || gaps) compactSlots(s);
+  return changed || strays || gaps;
 }
 
 }  // namespace pet

@@ -14,6 +14,12 @@ inline constexpr int kMaxPets = 50;
 inline constexpr int kLogSize = 501;    // evolutionLog 0..500
 inline constexpr int kTallySize = 101;  // speciesTally 0..100
 
+// What the settings panel offers a new pet, and the largest zoom it allows.
+inline constexpr int16_t kNewPetSpeed = 5;
+inline constexpr int16_t kNewPetZoom = 300;
+inline constexpr int16_t kNewPetGrowthPeriod = 1;  // five minutes
+inline constexpr int16_t kMaxZoom = 500;
+
 using SlotInts = std::array<int16_t, kSlots>;
 using SlotTexts = std::array<std::string, kSlots>;
 

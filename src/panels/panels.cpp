@@ -16,7 +16,6 @@ namespace {
 constexpr int32_t kTwips = 15;
 constexpr int16_t kSlotListRequest = 200;
 constexpr int16_t kInformationRequest = 100;
-constexpr double kListFontPoints = 9.75;  // Picture4's own font before the first FontSize
 
 bool isSettingsSlot(int16_t v) {
   return v >= 1 && v <= kMaxPets;
@@ -266,9 +265,9 @@ void Panels::openPetSettings(int n) {
     captionFromPeriod(p_, ControlId::Label4, s_.growthPeriod[i]);
     captionFromChase(p_, s_.chaseMouse[i]);
   } else {
-    s_.speed[i] = 5;
-    s_.zoom[i] = 300;
-    s_.growthChoice = 1;
+    s_.speed[i] = kNewPetSpeed;
+    s_.zoom[i] = kNewPetZoom;
+    s_.growthChoice = kNewPetGrowthPeriod;
     s_.chaseMouse[i] = 0;
     p_.setCaption(ControlId::Command2, "CANCEL");
     if (s_.forceFirstPet == 1) {

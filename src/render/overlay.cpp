@@ -47,14 +47,19 @@ void Overlay::drawPet(const State& s, int slot) {
 void Overlay::drawBadge(const State& s, int slot, Platform& p) {
   const double z = s.zoom[slot] / 100.0;
   const double x = s.posX[slot], y = s.posY[slot];
+  const double points = 7 * z;
   Op op;
   // Both corners belong to the filled box.
   op.rect = Rect{px(x + 15 * z), px(y + 23 * z), px(x + 25 * z) + 1, px(y + 33 * z) + 1};
-  op.text = badgeText(int16_t(8 - s.evoPhase[slot]), 7 * z, p);
-  op.textX = px(x + 13 * z) + op.text->dx;
-  op.textY = px(y + 23 * z) + op.text->dy;
-  op.bounds = unite(op.rect, Rect{op.textX, op.textY, op.textX + op.text->pixels.width(),
-                                  op.textY + op.text->pixels.height()});
+  op.text = badgeText(int16_t(8 - s.evoPhase[slot]), std::min(points, kMaxBadgePoints), p);
+  // Larger than it is printed: the print is stretched, whole pixels repeated.
+  const double grow = points > kMaxBadgePoints ? points / kMaxBadgePoints : 1.0;
+  const Image& t = op.text->pixels;
+  op.textX = px(x + 13 * z) + px(op.text->dx * grow);
+  op.textY = px(y + 23 * z) + px(op.text->dy * grow);
+  op.textRect =
+      Rect{op.textX, op.textY, op.textX + px(t.width() * grow), op.textY + px(t.height() * grow)};
+  op.bounds = unite(op.rect, op.textRect);
   ops_.push_back(op);
 }
 
@@ -62,6 +67,7 @@ const Overlay::Text* Overlay::badgeText(int16_t number, double points, Platform&
   auto key = std::make_pair(number, int64_t(std::llround(points * 1000)));
   auto it = textCache_.find(key);
   if (it != textCache_.end()) return &it->second;
+  if (textCache_.size() >= kTextCacheLimit) forgetUnusedTexts();
   // Printed once into a scratch image; copying its non-key pixels later lets
   // a redraw clip the text like any sprite.
   const int32_t h = std::max<int32_t>(2, int32_t(std::ceil(points * 96.0 / 72.0 * 1.5)) + 2);
@@ -85,6 +91,25 @@ const Overlay::Text* Overlay::badgeText(int16_t number, double points, Platform&
   return &textCache_.emplace(key, std::move(t)).first->second;
 }
 
+// Sizes change with the zoom (the settings panel, an evolution), so printed
+// numbers pile up; those this frame and the last do not show are dropped.
+void Overlay::forgetUnusedTexts() {
+  std::vector<const Text*> used;
+  for (const auto* frame : {&ops_, &previous_})
+    for (const Op& op : *frame)
+      if (op.text) used.push_back(op.text);
+  std::erase_if(textCache_, [&](const auto& entry) {
+    return std::find(used.begin(), used.end(), &entry.second) == used.end();
+  });
+}
+
+size_t Overlay::badgeTextBytes() const {
+  size_t bytes = 0;
+  for (const auto& entry : textCache_)
+    bytes += size_t(entry.second.pixels.width()) * size_t(entry.second.pixels.height()) * 4;
+  return bytes;
+}
+
 void Overlay::render(const Op& op, Rect clip) {
   if (op.sheet) {
     transparentBlt(image_, op.rect, *op.sheet, op.cellX, op.cellY, 24, 32, op.sheet->at(0, 0),
@@ -98,8 +123,7 @@ void Overlay::render(const Op& op, Rect clip) {
       kBadgeColour);
   const Image& t = op.text->pixels;
   if (t.width() == 0) return;
-  transparentBlt(image_, Rect{op.textX, op.textY, op.textX + t.width(), op.textY + t.height()}, t,
-                 0, 0, t.width(), t.height(), kKeyColour, clip);
+  transparentBlt(image_, op.textRect, t, 0, 0, t.width(), t.height(), kKeyColour, clip);
 }
 
 void Overlay::markDirty(Rect r) {

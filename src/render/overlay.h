@@ -34,6 +34,9 @@ class Overlay {
 
   // Rectangles changed by the last refresh (empty when nothing changed).
   const std::vector<Rect>& lastChanged() const { return changed_; }
+  // Printed badge numbers kept for reuse: how many, and their pixels' bytes.
+  size_t badgeTextsKept() const { return textCache_.size(); }
+  size_t badgeTextBytes() const;
 
  private:
   struct Text {
@@ -46,7 +49,8 @@ class Overlay {
     Rect rect;                   // sprite destination, or the badge's filled box
     const Text* text = nullptr;  // badge: the printed number
     int32_t textX = 0, textY = 0;
-    Rect bounds;  // every pixel the op may touch
+    Rect textRect;  // where the printed number is drawn, stretched if need be
+    Rect bounds;    // every pixel the op may touch
     bool operator==(const Op&) const = default;
   };
   void render(const Op& op, Rect clip);
@@ -59,6 +63,11 @@ class Overlay {
   int32_t tilesX_ = 0, tilesY_ = 0;
   int32_t dirtyTop_ = 0, dirtyBottom_ = 0;  // tile rows that may hold marks
   const Text* badgeText(int16_t number, double points, Platform& p);
+  void forgetUnusedTexts();
+  // Numbers are printed at most this large (the badge of the largest zoom the
+  // panel gives) and stretched beyond, so no zoom costs more memory.
+  static constexpr double kMaxBadgePoints = 35.0;
+  static constexpr size_t kTextCacheLimit = 128;
 
   Image image_;
   bool incremental_ = true;

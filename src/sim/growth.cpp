@@ -168,13 +168,23 @@ void assignSpeciesName(State& s, int slot) {
 
 void resumeInterruptedEvolutions(State& s) {
   for (int slot = 1; slot <= s.petCount; ++slot) {
-    if (!s.inUse(slot) || s.growthStage[slot] != 5 || s.species[slot] != 0) continue;
-    if (s.evoPhase[slot] != 0) continue;
-    s.evoPhase[slot] = 1;
-    // As right after the fifth growth step: criterion-mode pets regrow to the
-    // stage-4 size; others to their size, at least the smallest the panel offers.
-    s.evoZoom[slot] =
-        s.criterionMode[slot] == 1 ? kCriterionZoom[4] : std::max<int16_t>(s.zoom[slot], 100);
+    if (!s.inUse(slot) || s.growthStage[slot] != 5 || s.evoPhase[slot] != 0) continue;
+    // The file may have been written half-way through the shrink or the
+    // regrow. A criterion-mode pet's size is fixed by its stage and its bars
+    // are locked until it has evolved, so it regrows to the stage-4 size, as
+    // after the fifth step. Any other pet keeps a size the panel can give
+    // (100 and above); below that the size it had is lost, and it takes the
+    // panel's default.
+    const int16_t size = s.criterionMode[slot] == 1 ? kCriterionZoom[4]
+                         : s.zoom[slot] >= 100      ? s.zoom[slot]
+                                                    : kNewPetZoom;
+    if (s.species[slot] == 0) {
+      s.evoPhase[slot] = 1;  // the evolution starts again from the countdown
+      s.evoZoom[slot] = size;
+    } else if (s.zoom[slot] < 100) {
+      s.evoPhase[slot] = 12;  // evolved, cut off while it regrew
+      s.evoZoom[slot] = size;
+    }
   }
 }
 

@@ -25,7 +25,8 @@ void evolvePet(State& s, int slot);
 void recordEvolution(State& s, int16_t species);
 void assignSpeciesName(State& s, int slot);
 // After a load: a pet saved fully grown but still a fluff-ball lost its
-// evolution to a program end; start it again from the countdown.
+// evolution to a program end, so it starts again from the countdown; an
+// evolved pet saved while still small finishes regrowing.
 void resumeInterruptedEvolutions(State& s);
 
 // Everything the frame step needs from outside the state.

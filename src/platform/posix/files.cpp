@@ -7,12 +7,37 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <vector>
 
 namespace pet::posix {
 
 namespace {
 std::string join(const std::string& dir, const std::string& name) {
   return dir.empty() ? name : dir + "/" + name;
+}
+
+std::string folderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file `path` stands for: symbolic links followed to their end. A link
+// that points nowhere yet names the file to create.
+std::string followLinks(std::string path) {
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    std::vector<char> buf(PATH_MAX);
+    const ssize_t n = ::readlink(path.c_str(), buf.data(), buf.size());
+    if (n <= 0 || size_t(n) >= buf.size()) break;
+    std::string target(buf.data(), size_t(n));
+    if (target[0] != '/' && path.find('/') != std::string::npos)
+      target = folderOf(path) + "/" + target;
+    path = std::move(target);
+  }
+  return path;
 }
 
 bool writeAll(int fd, std::string_view bytes) {
@@ -63,10 +88,16 @@ std::optional<std::string> readFile(const std::string& dir, const std::string& n
 }
 
 bool writeFileAtomic(const std::string& dir, const std::string& name, std::string_view bytes) {
-  const std::string target = join(dir, name);
+  // Through a link (into a synced folder, say) the file it points to is
+  // replaced, beside itself, and the link stays.
+  const std::string target = followLinks(join(dir, name));
   const std::string temp = target + ".tmp";
+  struct stat old {};
+  const bool existed = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
+  // The new file keeps the old one's permissions (a private file stays private).
+  if (existed) (void)::fchmod(fd, old.st_mode & 07777);
   bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
@@ -74,7 +105,7 @@ bool writeFileAtomic(const std::string& dir, const std::string& name, std::strin
     ::unlink(temp.c_str());
     return false;
   }
-  int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int dfd = ::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dfd >= 0) {
     ::fsync(dfd);
     ::close(dfd);

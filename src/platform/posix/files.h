@@ -11,7 +11,9 @@ namespace pet::posix {
 std::vector<std::string> listFiles(const std::string& dir);
 std::optional<std::string> readFile(const std::string& dir, const std::string& name);
 // Writes "<name>.tmp", flushes it to disk, renames it over `name` and flushes
-// the folder, so that a crash leaves either the old or the new file.
+// the folder, so that a crash leaves either the old or the new file. When
+// `name` is a symbolic link, the file it points to is replaced that way (the
+// temporary file beside it) and the link stays; the permissions stay too.
 bool writeFileAtomic(const std::string& dir, const std::string& name, std::string_view bytes);
 
 }  // namespace pet::posix

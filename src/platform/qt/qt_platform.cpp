@@ -237,10 +237,11 @@ void QtPlatform::createControls() {
         break;
       }
       case ControlKind::List: {
-        // Lines longer than the box are cut, as in a plain list box; the
-        // whole line shows as the item's tooltip.
+        // A line wider than the box (a long name and a large count) gets a
+        // scroll bar, so every line can be read in full; the whole line also
+        // shows as the item's tooltip.
         auto* l = new QListWidget(parent);
-        l->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        l->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         l->setTextElideMode(Qt::ElideNone);
         // Taking the keyboard as its panel appears would mark the first line
         // as chosen; a click still gives it the keyboard.

@@ -43,8 +43,30 @@ std::optional<std::string> readFile(const std::string& name) {
   return out;
 }
 
+namespace {
+
+// The file `name` stands for: a symbolic link, or a folder junction on the
+// way, followed to the file itself; `name` as it is when nothing is linked
+// or the file does not exist yet.
+std::wstring followLinks(const std::wstring& name) {
+  HANDLE h = CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return name;
+  std::wstring path(32768, L'\0');
+  const DWORD n = GetFinalPathNameByHandleW(h, path.data(), DWORD(path.size()),
+                                            FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  CloseHandle(h);
+  if (n == 0 || n >= path.size()) return name;
+  path.resize(n);
+  return path;
+}
+
+}  // namespace
+
 bool writeFileAtomic(const std::string& name, std::string_view bytes) {
-  const std::wstring target = widen(name);
+  // Through a link (into a synced folder, say) the file it points to is
+  // replaced, beside itself, and the link stays.
+  const std::wstring target = followLinks(widen(name));
   const std::wstring tmp = target + L".tmp";
   HANDLE h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -1,7 +1,7 @@
 // The Windows desktop program: its pets in a data folder (the user's when
 // installed, beside the program when portable), one instance per data folder,
-// a 16 ms tick, a tray icon with its menu, and quit requests from the window
-// and the session.
+// about 64 ticks a second (tick_pacer.h), a tray icon with its menu, and quit
+// requests from the window and the session.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
@@ -15,12 +15,12 @@
 
 #include "platform/win32/autostart.h"
 #include "platform/win32/text.h"
+#include "platform/win32/tick_pacer.h"
 #include "platform/win32/win32_platform.h"
 #include "shell/form2.h"
 
 namespace {
 
-constexpr UINT kTickMs = 16;
 constexpr UINT_PTR kTickTimer = 1;
 constexpr UINT kTrayMessage = WM_APP + 1;
 constexpr UINT kNoticeMessage = WM_APP + 2;
@@ -108,6 +108,32 @@ bool folderWritable() {
   CloseHandle(h);
   return true;
 }
+
+double steadySeconds() {
+  static const double perSecond = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return double(f.QuadPart);
+  }();
+  LARGE_INTEGER c;
+  QueryPerformanceCounter(&c);
+  return double(c.QuadPart) / perSecond;
+}
+
+// DESKPET_STATS=1: the ticks a second the program had, told when it ends.
+struct TickStats {
+  bool enabled = GetEnvironmentVariableW(L"DESKPET_STATS", nullptr, 0) > 0;
+  double start = steadySeconds();
+  long ticks = 0;
+  void report(int16_t frameRate) const {
+    if (!enabled) return;
+    const double seconds = steadySeconds() - start;
+    char line[160];
+    std::snprintf(line, sizeof line, "deskpet: %ld ticks in %.1f s, %.1f a second (frameRate %d)\n",
+                  ticks, seconds, seconds > 0 ? ticks / seconds : 0.0, int(frameRate));
+    writeStderr(line);
+  }
+};
 
 // A mutex named after the data folder's full path (case folded, as
 // Windows compares paths), held for the whole run; the system lets go when
@@ -328,7 +354,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   Tray tray(instance, form, platform, autostart, requestQuit);
   platform.setOnProblem([&](std::string_view t) { tray.notice(t); });
   platform.setOnAnnounce([&](std::string_view t) { tray.notice(t, false); });
+  pet::win32::TickPacer pacer;
+  TickStats stats;
   platform.setOnEnd([&] {
+    stats.report(form.state().frameRate);
     tray.remove();
     if (lock) CloseHandle(lock);
   });
@@ -338,6 +367,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     switch (m) {
       case WM_TIMER:
         if (w != kTickTimer) return false;
+        if (!pacer.due(steadySeconds())) return true;
+        ++stats.ticks;
         applyQuit();
         form.Fpss_Timer();
         form.Timer1_Timer();
@@ -376,7 +407,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   else if (!folderWritable())
     platform.reportProblem("データフォルダ「" + where +
                            "」に書き込めません。ペットは保存されません。");
-  SetTimer(platform.window(), kTickTimer, kTickMs, nullptr);
+  SetTimer(platform.window(), kTickTimer, pet::win32::TickPacer::kTimerMs, nullptr);
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -69,4 +69,14 @@ HFONT minchoFont(int pixels, bool aliased) {
   return chosen;
 }
 
+int textWidth(HWND window, std::wstring_view text) {
+  HDC dc = GetDC(window);
+  HGDIOBJ prev = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.data(), int(text.size()), &size);
+  SelectObject(dc, prev);
+  ReleaseDC(window, dc);
+  return int(size.cx);
+}
+
 }  // namespace pet::win32

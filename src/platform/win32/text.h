@@ -20,4 +20,7 @@ int fontPixels(double points);
 // process's life.
 HFONT minchoFont(int pixels, bool aliased);
 
+// Pixels wide of `text` in the font of the control `window`.
+int textWidth(HWND window, std::wstring_view text);
+
 }  // namespace pet::win32

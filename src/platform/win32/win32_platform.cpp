@@ -165,7 +165,9 @@ void Win32Platform::createControls() {
         break;
       case ControlKind::List:
         cls = L"LISTBOX";
-        style |= WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT;
+        // A line wider than the box (a long name and a large count) can be
+        // scrolled to; a list box has no width of its own for that.
+        style |= WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT;
         break;
       case ControlKind::FileList:
         break;
@@ -717,12 +719,22 @@ void Win32Platform::setScrollSteps(ControlId id, int16_t smallChange, int16_t la
 }
 
 void Win32Platform::listClear(ControlId id) {
-  if (HWND h = hwnd(id)) SendMessageW(h, LB_RESETCONTENT, 0, 0);
+  if (HWND h = hwnd(id)) {
+    SendMessageW(h, LB_RESETCONTENT, 0, 0);
+    SendMessageW(h, LB_SETHORIZONTALEXTENT, 0, 0);
+  }
 }
 
 void Win32Platform::listAdd(ControlId id, std::string_view line) {
-  if (HWND h = hwnd(id))
-    SendMessageW(h, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(caption(line).c_str()));
+  HWND h = hwnd(id);
+  if (!h) return;
+  const std::wstring text = caption(line);
+  SendMessageW(h, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  // The scrollable width follows the widest line, in the list's own font,
+  // with room for the margins the list box draws an item with.
+  const LRESULT width = textWidth(h, text) + 6;
+  if (width > SendMessageW(h, LB_GETHORIZONTALEXTENT, 0, 0))
+    SendMessageW(h, LB_SETHORIZONTALEXTENT, WPARAM(width), 0);
 }
 
 void Win32Platform::setFocus(ControlId id) {

@@ -8,14 +8,18 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScrollBar>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "model/numbers.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/widgets.h"
+#include "sim/pet_kinds.h"
 
 namespace pet::qt {
 namespace {
@@ -106,6 +110,34 @@ TEST_F(QtControls, SiblingsStackInTableOrder) {
         got << w->objectName();
     EXPECT_EQ(got, want);
   }
+}
+
+// The history list's widest line (the longest species name with the largest
+// count) can be read in full: scrolled to if it is wider than the list.
+TEST_F(QtControls, EveryHistoryLineCanBeReadInFull) {
+  auto* list = platform.window()->findChild<QListWidget*>(QStringLiteral("List1"));
+  ASSERT_NE(list, nullptr);
+  platform.window()->show();
+  platform.showControl(ControlId::Picture2, true);
+  platform.listClear(ControlId::List1);
+  int widest = 0;
+  QString widestLine;
+  for (int k = 1; k < kSpeciesCount; ++k) {
+    const std::string line =
+        std::string(kSpecies[size_t(k)].name) + "：" + numberText(32767) + "回";
+    platform.listAdd(ControlId::List1, line);
+    const int w = list->fontMetrics().horizontalAdvance(qname(line));
+    if (w > widest) widest = w, widestLine = qname(line);
+  }
+  QApplication::processEvents();
+  const int inner = list->viewport()->width();
+  std::printf("widest line %s: %d px; list inside %d px\n", widestLine.toUtf8().constData(), widest,
+              inner);
+  QScrollBar* bar = list->horizontalScrollBar();
+  if (widest > inner) {
+    EXPECT_TRUE(bar->isVisible()) << "no way to the end of the line";
+  }
+  EXPECT_GE(bar->maximum() + inner, widest) << "the scroll range stops short of the line's end";
 }
 
 }  // namespace
