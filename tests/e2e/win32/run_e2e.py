@@ -14,6 +14,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 import datafile  # noqa: E402
 from datafile import DATA  # noqa: E402
+from packages import PackageChecks  # noqa: E402
 from xdesk import (HEIGHT, TWIPS, WIDTH, Desktop, Program, Suite, around, check,  # noqa: E402
                    child_centre, clear_of_minute_save,
                    count_white, file_state, key_pixels, main, pet_box, recent_dates, save_shot)
@@ -125,7 +126,7 @@ class WineProgram(Program):
 
 # ---------------------------------------------------------------- the checks
 
-class WineSuite(Suite):
+class WineSuite(PackageChecks, Suite):
     prefix = "deskpet-w32-e2e-"
 
     def __init__(self, exe, only):
@@ -135,8 +136,8 @@ class WineSuite(Suite):
     def desktop(self):
         return WineDesktop(self.tmp)
 
-    def program(self, workdir):
-        return WineProgram(self.desk, self.exe, workdir)
+    def program(self, workdir, exe=None):
+        return WineProgram(self.desk, exe or self.exe, workdir)
 
     def quit_and_read(self, p, d):
         return super().quit_and_read(p, d, p.close_window, "WM_CLOSE")
@@ -163,6 +164,7 @@ class WineSuite(Suite):
         self.run("tray icon (in Wine's own tray window): a left click opens the slot list, "
                  "the menu the information panel",
                  self.t_wine_tray)
+        self.package_checks()
 
     def t_window(self):
         d, p = self.started_and_running([datafile.pet(1700, 300, speed=1)])
