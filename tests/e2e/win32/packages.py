@@ -13,6 +13,9 @@ from xdesk import SPLASH_SECONDS, check, count_white, inode, pet_box
 
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\deskpet"
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+# What the installer puts in %LOCALAPPDATA%\Programs\deskpet; the program
+# counts itself as installed by uninstall.exe beside it.
+INSTALLED = ["deskpet.exe", "deskpet.ico", "readme.txt", "uninstall.exe"]
 SHORTCUT = os.path.join("Microsoft", "Windows", "Start Menu", "Programs", "もこぽん (deskpet).lnk")
 
 
@@ -118,10 +121,17 @@ class PackageChecks:
         exe_win = self.wine("winepath", "-w", exe).stdout.decode().strip()
 
         def refused_while_running():
-            # A running program cannot be replaced: the silent install gives up.
+            # A running program can be neither replaced nor removed: silent,
+            # both give up and leave everything as it is.
             r = self.wine(setup, "/S")
             check(r.returncode == 2, f"an install over the running program ended with "
                   f"{r.returncode}")
+            self.wine(os.path.join(instdir, "uninstall.exe"), "/S")
+            time.sleep(3)  # for its copy in %TEMP% to give up
+            check(sorted(os.listdir(instdir)) == INSTALLED,
+                  f"after an uninstall while it runs: {sorted(os.listdir(instdir))}")
+            check(self.reg_values(UNINSTALL_KEY) is not None,
+                  "the Apps & Features entry went while the program runs")
 
         # Start at login pointing at the installed copy goes with it; pointing
         # at a portable copy, it stays.
@@ -129,8 +139,8 @@ class PackageChecks:
                                        (r'"C:\portable\deskpet\deskpet.exe"', True)):
             r = self.wine(setup, "/S")
             check(r.returncode == 0, f"the silent install ended with {r.returncode}")
-            for name in ("deskpet.exe", "uninstall.exe"):
-                check(os.path.isfile(os.path.join(instdir, name)), f"no {name} in {instdir}")
+            check(os.path.isdir(instdir) and sorted(os.listdir(instdir)) == INSTALLED,
+                  f"installed: {os.listdir(instdir) if os.path.isdir(instdir) else None}")
             check(os.path.isfile(os.path.join(appdata, SHORTCUT)), "no Start-menu entry")
             values = self.reg_values(UNINSTALL_KEY)
             check(values is not None, "no Apps & Features entry")
