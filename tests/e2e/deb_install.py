@@ -113,7 +113,9 @@ class DebSuite(Suite):
             icon = Image.open(f"{unpacked}/usr/share/icons/hicolor/{size}x{size}/apps/deskpet.png")
             check(icon.size == (size, size), f"the {size} icon is {icon.size}")
             drawn = os.path.join(assets, f"icon{size}.png")
-            want = Image.open(drawn if os.path.exists(drawn) else os.path.join(assets, "icon32.png"))
+            if not os.path.exists(drawn):
+                drawn = os.path.join(assets, "icon32.png")  # the one the large sizes grow from
+            want = Image.open(drawn)
             k = size // want.width
             small = blocks_of(icon.convert("RGBA"), k)
             check(small is not None, f"the {size} icon is not blocks of {k} x {k} pixels")
