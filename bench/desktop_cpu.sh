@@ -83,7 +83,7 @@ pets = [d.pet(100 + (i % 10) * 170, 150 + (i // 10) * 170, speed=5, zoom=100) fo
 open('$work/pets/zpdata.mrdt', 'wb').write(d.format_data(pets))"
 
 echo "Xvfb 1920x1080 + openbox${COMPOSITOR:+ + $COMPOSITOR}, overlay ${OVERLAY:-shape}, ${duration} s each"
-(cd "$work/pets" && DESKPET_STATS=1 DESKPET_OVERLAY="${OVERLAY:-shape}" exec "$build/deskpet" 2>"$work/deskpet.err") &
+(cd "$work/pets" && DESKPET_STATS=1 DESKPET_OVERLAY="${OVERLAY:-shape}" exec "$build/deskpet" --data-dir "$work/pets" 2>"$work/deskpet.err") &
 prog=$!
 pids+=("$prog")
 sleep 4 # the splash

@@ -103,27 +103,58 @@ TEST(StartUp, ReturningPathHoldsTheSplashForThreeSecondChanges) {
   EXPECT_EQ(p.s.panelSlot, 0);
 }
 
-TEST(StartUp, EscapeEndsAtOnceWithoutSaving) {
-  for (int ticksBefore : {0, 1, 2, 5}) {  // before start, welcome, splash, running
+TEST(StartUp, EscapeSavesThenEndsAtOnceExceptBeforeTheFileIsLoaded) {
+  struct Case {
+    int ticksBefore;
+    bool haveFile;
+    bool saves;
+  };
+  for (Case c : {Case{0, true, false},    // before the search
+                 Case{1, true, false},    // found, not yet loaded
+                 Case{1, false, true},    // first run
+                 Case{2, true, true},     // splash
+                 Case{5, true, true}}) {  // running
+    SCOPED_TRACE(testing::Message() << c.ticksBefore << (c.haveFile ? " with a file" : ""));
     Program p;
     DataLines d;
     d.petCount = 1;
     d.slots[0] = test::pet(1, 10, 20);
     std::string bytes = d.bytes();
-    if (ticksBefore != 1) p.dir.write("zpdata.mrdt", bytes);
+    if (c.haveFile) p.dir.write("zpdata.mrdt", bytes);
     p.load();
-    p.tick(ticksBefore);
+    p.tick(c.ticksBefore);
     p.form.Form_KeyDown(65, 0);  // any other key: nothing
     EXPECT_FALSE(p.form.ended());
     p.form.Form_KeyDown(27, 1);
     EXPECT_TRUE(p.form.ended());
     EXPECT_TRUE(p.platform.endCalled());
+    const std::string saved = p.dir.read("zpdata.mrdt");
     p.tick(100);
-    EXPECT_EQ(p.dir.exists("zpdata.mrdt"), ticksBefore != 1);
-    if (ticksBefore != 1) {
-      EXPECT_EQ(p.dir.read("zpdata.mrdt"), bytes);
-    }
+    EXPECT_EQ(p.dir.read("zpdata.mrdt"), saved) << "nothing runs after the end";
+    EXPECT_EQ(saved, c.saves ? formatData(p.s) : bytes);
   }
+}
+
+TEST(StartUp, APetCreatedBeforeTheFirstMinuteOutlivesEscape) {
+  Program first;
+  first.load();
+  first.tick(2);
+  first.form.Command5_Click();  // the welcome's OK
+  first.tick(3);                // the settings of slot 1 open
+  first.form.controlClicked(ControlId::Command1);
+  first.tick();
+  ASSERT_EQ(first.s.petCount, 1);
+  ASSERT_EQ(first.s.lastMinute, "0930");
+  first.form.Form_KeyDown(27, 0);
+  ASSERT_TRUE(first.form.ended());
+
+  Program again;
+  again.dir.write("zpdata.mrdt", first.dir.read("zpdata.mrdt"));
+  again.load();
+  again.runUntilRunning();
+  EXPECT_EQ(again.s.petCount, 1);
+  EXPECT_EQ(again.s.growthPeriod[1], first.s.growthPeriod[1]);
+  EXPECT_FALSE(again.platform.controlState(ControlId::Picture2).visible) << "no welcome again";
 }
 
 TEST(StartUp, QuitRequestSavesThenEndsInAnyState) {
@@ -171,6 +202,41 @@ TEST(StartUp, RateMeterCountsTicksPerClockSecond) {
     p.form.Fpss_Timer();
   }
   EXPECT_EQ(p.s.frameRate, 63);
+}
+
+}  // namespace
+}  // namespace pet
+
+namespace pet {
+namespace {
+
+TEST(News, PetsEvolvingTogetherShareOneMessage) {
+  struct Case {
+    std::vector<int> grown;  // slots saved fully grown but still fluff-balls
+    std::string shape;       // the message with the new names in place of %
+  };
+  for (const Case& c : {Case{{2}, "スロット2のペットが「%」に進化しました。"},
+                        Case{{1, 3}, "スロット1が「%」に、スロット3が「%」に進化しました。"}}) {
+    test::Program p;
+    test::DataLines d;
+    d.petCount = 3;
+    for (int i = 0; i < 3; ++i) d.slots[size_t(i)] = test::pet(1, 100 + 200 * i, 300);
+    for (int slot : c.grown) {
+      d.slots[size_t(slot - 1)].growthStage = 5;
+      d.slots[size_t(slot - 1)].mouseLevel = slot;
+      d.slots[size_t(slot - 1)].zoom = 100 * slot;  // a larger pet shrinks for longer
+    }
+    p.dir.write("zpdata.mrdt", d.bytes());
+    p.load();
+    p.runUntilRunning();
+    p.tick(60 * 12);  // countdown, shrink and regrow take about ten seconds
+    std::string want = c.shape;
+    for (int slot : c.grown) {
+      EXPECT_NE(p.s.species[size_t(slot)], 0);
+      want.replace(want.find('%'), 1, p.s.speciesName[size_t(slot)]);
+    }
+    EXPECT_EQ(p.platform.announcements(), std::vector<std::string>{want});
+  }
 }
 
 }  // namespace

@@ -71,6 +71,9 @@ class Platform {
   // A problem the user should be able to find out about (a failed save, a
   // damaged data file kept aside). UTF-8, one line.
   virtual void reportProblem(std::string_view text) = 0;
+  // News the user may like to hear of (pets that evolved), UTF-8, one line:
+  // the tray icon tells it where there is one; elsewhere nothing pops up.
+  virtual void announce(std::string_view /*text*/) {}
 
   // ---- Controls, addressed by their ids; places and sizes in twips relative to
   // the parent's inner area; texts UTF-8.

@@ -34,7 +34,8 @@ void Form2::Form_Load() {
 
 void Form2::Form_KeyDown(int keyCode, int /*shift*/) {
   if (ended_) return;
-  if (keyCode == kEscape) endNow();  // at once: nothing is saved
+  // At once, but not losing what changed since the last minute's save.
+  if (keyCode == kEscape) saveAndEnd();
 }
 
 void Form2::endNow() {
@@ -42,14 +43,15 @@ void Form2::endNow() {
   p_.endProgram();
 }
 
+void Form2::saveAndEnd() {
+  if (holdsUsersPets()) data_.saveData(s_);
+  endNow();
+}
+
 void Form2::Timer1_Timer() {
   if (ended_) return;
   if (s_.owaru == 1) {
-    // Before the data file is read (the first tick, or found but not yet
-    // loaded) memory holds none of the user's pets: saving then would
-    // overwrite them with empty slots.
-    if (s_.runState != 0 && s_.runState != 8) data_.saveData(s_);
-    endNow();
+    saveAndEnd();
     return;
   }
   switch (s_.runState) {
@@ -154,11 +156,42 @@ void Form2::minuteStep() {
   minuteBookkeeping(s_, now.hour);
   s_.lastMinute = hhnn;
   data_.saveData(s_);
+  if (!news_.empty()) tellNews();
 }
 
 void Form2::frameStep() {
+  // Pets in the last phase of the shrink take their new species this frame.
+  evolving_.clear();
+  for (int slot = 1; slot <= s_.petCount && slot < kSlots; ++slot)
+    if (s_.evoPhase[size_t(slot)] == 11) evolving_.push_back(slot);
   FrameContext ctx{p_, overlay_, timeOfDayText(p_.now())};
   pet::frameStep(s_, ctx);
+  if (!evolving_.empty() || !news_.empty()) gatherNews(evolving_);
+}
+
+void Form2::gatherNews(const std::vector<int>& evolving) {
+  for (int slot : evolving)
+    if (s_.evoPhase[size_t(slot)] == 12) news_.emplace_back(slot, s_.speciesName[size_t(slot)]);
+  // Pets that started evolving in the same minute finish within seconds of
+  // each other: one message for all of them.
+  for (int slot = 1; slot <= s_.petCount && slot < kSlots; ++slot)
+    if (s_.evoPhase[size_t(slot)] >= 1 && s_.evoPhase[size_t(slot)] <= 11) return;
+  if (!news_.empty()) tellNews();
+}
+
+void Form2::tellNews() {
+  std::string text;
+  if (news_.size() == 1) {
+    text = "スロット" + std::to_string(news_[0].first) + "のペットが「" + news_[0].second +
+           "」に進化しました。";
+  } else {
+    for (size_t i = 0; i < news_.size(); ++i)
+      text += (i ? "、スロット" : "スロット") + std::to_string(news_[i].first) + "が「" +
+              news_[i].second + "」に";
+    text += "進化しました。";
+  }
+  news_.clear();
+  p_.announce(text);
 }
 
 void Form2::Fpss_Timer() {

@@ -1,5 +1,9 @@
 #pragma once
 // The program window: owns every variable and routes each event to its handler.
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "model/datafile.h"
 #include "model/state.h"
 #include "panels/panels.h"
@@ -52,9 +56,19 @@ class Form2 {
   // open or about to open, and closing it asks for the slot list over any
   // request that waited (a tray menu greys its panel items meanwhile).
   bool panelRequestsWait() const { return s_.runState != 10 || panels_.settingsOpen(); }
+  // Whether memory holds the user's pets, so that ending saves them. Not
+  // before the data file is read (the first tick, or found but not yet
+  // loaded): a save then would overwrite the pets with empty slots.
+  bool holdsUsersPets() const { return s_.runState != 0 && s_.runState != 8; }
 
  private:
   void endNow();
+  // Saves when memory holds the user's pets, then ends.
+  void saveAndEnd();
+  // Pets that evolved since the news was last told, as (slot, species name);
+  // told as one message once no pet is mid-evolution.
+  void gatherNews(const std::vector<int>& evolving);
+  void tellNews();
   void startUp();
   void loadBehindSplash();
   void splashWait();
@@ -72,6 +86,8 @@ class Form2 {
   Overlay overlay_;
   Panels panels_;
   bool ended_ = false;
+  std::vector<std::pair<int, std::string>> news_;
+  std::vector<int> evolving_;
   bool incremental_ = true;
 };
 

@@ -334,10 +334,11 @@ class Program:
     exit_timeout = 5
     small_width = (0, 400)  # open bounds of a tray icon's, message box's or menu's width
 
-    def __init__(self, desk, argv, workdir):
+    def __init__(self, desk, argv, workdir, env=None):
         self.desk, self.workdir = desk, workdir
         self.log = open(workdir.rstrip("/") + ".log", "w+")
-        self.proc = desk.start(argv, cwd=workdir, stdout=self.log, stderr=self.log)
+        self.proc = desk.start(argv, cwd=workdir, stdout=self.log, stderr=self.log,
+                               env=env or desk.env)
         self.pid = self.proc.pid
 
     def is_overlay(self, g):

@@ -50,6 +50,7 @@ class HeadlessPlatform : public Platform {
   const ControlState& controlState(ControlId id) const { return controls_[size_t(id)]; }
   bool endCalled() const { return endCalled_; }
   const std::vector<std::string>& problems() const { return problems_; }
+  const std::vector<std::string>& announcements() const { return announcements_; }
   const std::vector<std::string>& windowCalls() const { return windowCalls_; }
   const std::vector<Rect>& lastPresented() const { return lastPresented_; }
   int64_t presentCount() const { return presentCount_; }
@@ -72,6 +73,7 @@ class HeadlessPlatform : public Platform {
   std::optional<std::string> readFile(const std::string& name) override;
   bool writeFileAtomic(const std::string& name, std::string_view bytes) override;
   void reportProblem(std::string_view text) override { problems_.emplace_back(text); }
+  void announce(std::string_view text) override { announcements_.emplace_back(text); }
   void showControl(ControlId id, bool visible) override { ctl(id).visible = visible; }
   void moveControl(ControlId id, int32_t l, int32_t t) override {
     ctl(id).left = l, ctl(id).top = t;
@@ -114,6 +116,7 @@ class HeadlessPlatform : public Platform {
   std::array<const Image*, kControlCount> pictures_{};
   size_t iconCount_ = 0;
   std::vector<std::string> problems_;
+  std::vector<std::string> announcements_;
   std::vector<std::string> windowCalls_;
   std::vector<Rect> lastPresented_;
   int64_t presentCount_ = 0;

@@ -1,5 +1,6 @@
-// The Linux desktop program: one instance per working directory, a 16 ms
-// tick, a tray icon, and quit requests from signals and the session.
+// The Linux desktop program: its pets in a data folder of the user's, one
+// instance per data folder, a 16 ms tick, a tray icon, and quit requests from
+// signals and the session.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -19,8 +20,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
+#include "platform/qt/autostart.h"
 #include "platform/qt/qt_platform.h"
 #include "shell/form2.h"
 
@@ -41,7 +47,53 @@ void onSignal(int) {
   errno = saved;
 }
 
-// Holds the working directory's lock for the whole run (the kernel lets go
+// Where the pets live: `--data-dir DIR`, else the user's data folder,
+// ${XDG_DATA_HOME:-~/.local/share}/deskpet, whatever folder the program was
+// started from.
+struct DataFolder {
+  std::string path;
+  bool given = false;  // by --data-dir
+};
+
+DataFolder chooseDataFolder(int argc, char** argv) {
+  DataFolder f;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view a = argv[i];
+    if (a == "--data-dir" && i + 1 < argc) f = {argv[++i], true};
+    if (a.rfind("--data-dir=", 0) == 0) f = {std::string(a.substr(11)), true};
+  }
+  if (!f.given) {
+    // Only an absolute XDG_DATA_HOME counts; a relative one is to be ignored.
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    f.path =
+        xdg && xdg[0] == '/' ? std::string(xdg) : std::string(home ? home : "") + "/.local/share";
+    f.path += "/deskpet";
+  }
+  std::error_code ec;
+  const auto absolute = std::filesystem::absolute(f.path, ec);
+  if (!ec) f.path = absolute.lexically_normal().string();
+  while (f.path.size() > 1 && f.path.back() == '/') f.path.pop_back();
+  return f;
+}
+
+// Makes the data folder (and its parents) and enters it. Returns what went
+// wrong, or nothing.
+std::optional<std::string> enterDataFolder(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::create_directories(path, ec);
+  if (ec) return ec.message();
+  if (::chdir(path.c_str()) != 0) return std::string(std::strerror(errno));
+  return std::nullopt;
+}
+
+bool wantsHelp(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+  return false;
+}
+
+// Holds the data folder's lock for the whole run (the kernel lets go
 // when the process ends, however it ends). Returns false if another instance
 // holds it.
 bool lockWorkingDirectory() {
@@ -79,8 +131,8 @@ void platformDefaults() {
 
 int refuseSecondInstance(int argc, char** argv) {
   std::fprintf(stderr,
-               "deskpet: another deskpet is already running in this folder; this one ends "
-               "without touching its data.\n");
+               "deskpet: another deskpet is already running with this data folder; this one "
+               "ends without touching its data.\n");
   if (!haveDisplay()) return 1;
   QApplication app(argc, argv);
   QMessageBox box(QMessageBox::Information, QStringLiteral("もこぽん"),
@@ -103,8 +155,17 @@ struct Stats {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (wantsHelp(argc, argv)) {
+    std::printf(
+        "usage: deskpet [--data-dir DIR]\n"
+        "Keeps its pets in DIR, by default ${XDG_DATA_HOME:-~/.local/share}/deskpet.\n");
+    return 0;
+  }
   platformDefaults();
-  if (!lockWorkingDirectory()) return refuseSecondInstance(argc, argv);
+  const DataFolder folder = chooseDataFolder(argc, argv);
+  const std::optional<std::string> folderError = enterDataFolder(folder.path);
+  // Without its folder the program keeps no lock: it reads and writes nothing.
+  if (!folderError && !lockWorkingDirectory()) return refuseSecondInstance(argc, argv);
 
   if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
     struct sigaction sa {};
@@ -122,6 +183,12 @@ int main(int argc, char** argv) {
   pet::qt::QtPlatform platform;
   pet::Form2 form(platform);
   platform.attach(&form);
+  platform.setFilesUsable(!folderError);
+
+  // Started at login as it was started now: the same program, the same pets.
+  std::vector<std::string> command{QCoreApplication::applicationFilePath().toStdString()};
+  if (folder.given) command.insert(command.end(), {"--data-dir", folder.path});
+  const pet::qt::Autostart autostart(command);
 
   Stats stats;
   platform.setOnEnd([&] {
@@ -141,8 +208,7 @@ int main(int argc, char** argv) {
   // request waits until then.
   bool quitPending = false;
   auto applyQuit = [&] {
-    const int16_t rs = form.state().runState;
-    if (quitPending && rs != 0 && rs != 8) form.requestQuit();
+    if (quitPending && form.holdsUsersPets()) form.requestQuit();
   };
   auto requestQuit = [&] {
     quitPending = true;
@@ -179,10 +245,29 @@ int main(int argc, char** argv) {
   QAction* showInfo = menu.addAction(QStringLiteral("情報を表示"));
   QObject::connect(openList, &QAction::triggered, [&] { form.requestPanel(200); });
   QObject::connect(showInfo, &QAction::triggered, [&] { form.requestPanel(100); });
+  QAction* atLoginItem = nullptr;  // set below; the tick shows the entry as it is now
   QObject::connect(&menu, &QMenu::aboutToShow, [&] {
     openList->setEnabled(!form.panelRequestsWait());
     showInfo->setEnabled(!form.panelRequestsWait());
+    if (atLoginItem) atLoginItem->setChecked(autostart.enabled());
   });
+  menu.addSeparator();
+  // Hiding is for now only: every start shows the pets.
+  QAction* hidePets = menu.addAction(QStringLiteral("ペットを隠す"));
+  QObject::connect(hidePets, &QAction::triggered, [&] {
+    platform.setPetsHidden(!platform.petsHidden());
+    hidePets->setText(platform.petsHidden() ? QStringLiteral("ペットを表示")
+                                            : QStringLiteral("ペットを隠す"));
+  });
+  QAction* atLogin = menu.addAction(QStringLiteral("ログイン時に起動"));
+  atLogin->setCheckable(true);
+  QObject::connect(atLogin, &QAction::triggered, [&](bool on) {
+    if (!autostart.setEnabled(on))
+      platform.reportProblem(on ? "ログイン時に起動する設定を書き込めませんでした。"
+                                : "ログイン時に起動する設定を消せませんでした。");
+    atLogin->setChecked(autostart.enabled());
+  });
+  atLoginItem = atLogin;
   menu.addSeparator();
   QObject::connect(menu.addAction(QStringLiteral("保存して終了")), &QAction::triggered,
                    [&] { form.requestQuit(); });
@@ -239,6 +324,21 @@ int main(int argc, char** argv) {
     box->move(screen.center().x() - box->width() / 2, screen.top() + screen.height() / 10);
     box->show();
   });
+
+  // News (pets that evolved) comes from the tray icon; without one, the
+  // evolution on the desktop says it all.
+  platform.setOnAnnounce([&](std::string_view t) {
+    if (tray)
+      tray->showMessage(QStringLiteral("もこぽん"),
+                        QString::fromUtf8(t.data(), qsizetype(t.size())),
+                        QSystemTrayIcon::Information, 10000);
+  });
+  if (folderError)
+    platform.reportProblem("データフォルダ「" + folder.path + "」を作れません（" + *folderError +
+                           "）。ペットは保存されません。");
+  else if (::access(".", W_OK) != 0)
+    platform.reportProblem("データフォルダ「" + folder.path +
+                           "」に書き込めません。ペットは保存されません。");
 
   QTimer timer;
   timer.setTimerType(Qt::PreciseTimer);

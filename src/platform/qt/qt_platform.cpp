@@ -300,12 +300,10 @@ void QtPlatform::makeTopmostAndShow() {
 
 void QtPlatform::showWindow() {
   window_->winId();  // the native window, so its properties are set before it maps
-  keepOutOfTaskbar(window_);
-  applyShape();
   QWindow* handle = window_->windowHandle();
   handle->installEventFilter(keyFilter_);
   if (acceptsFocus_) handle->setFlag(Qt::WindowDoesNotAcceptFocus, false);
-  window_->show();
+  applyShape();  // maps the window when anything shows
   if (acceptsFocus_) takeFocus();
 }
 
@@ -360,13 +358,18 @@ double QtPlatform::random() {
 }
 
 std::vector<std::string> QtPlatform::listFiles() {
+  if (!filesUsable_) return {};
   return posix::listFiles(".");
 }
 std::optional<std::string> QtPlatform::readFile(const std::string& name) {
+  if (!filesUsable_) return std::nullopt;
   return posix::readFile(".", name);
 }
 bool QtPlatform::writeFileAtomic(const std::string& name, std::string_view bytes) {
-  return posix::writeFileAtomic(".", name, bytes);
+  return filesUsable_ && posix::writeFileAtomic(".", name, bytes);
+}
+void QtPlatform::announce(std::string_view t) {
+  if (onAnnounce_) onAnnounce_(t);
 }
 void QtPlatform::reportProblem(std::string_view t) {
   std::fprintf(stderr, "deskpet: %.*s\n", int(t.size()), t.data());
@@ -489,7 +492,7 @@ void QtPlatform::presentOverlay(const Image& overlay, const std::vector<Rect>& c
     reshaped |= mask_.update(overlay, c, key_);
     dirty += QRect(c.left, c.top, c.right - c.left, c.bottom - c.top);
   }
-  if (dirty.isEmpty()) return;
+  if (dirty.isEmpty() || petsHidden_) return;
   ++counters_.presents;
   counters_.rects += long(rects.size());
   // The shape first, then at once the pixels: X keeps no pixels outside a
@@ -535,13 +538,38 @@ std::vector<Rect> QtPlatform::visiblePanels() const {
 
 void QtPlatform::applyShape() {
   if (!window_->testAttribute(Qt::WA_WState_Created)) return;
-  std::vector<BandRect> rects = mask_.bands(visiblePanels());
+  if (petsHidden_ && (noPets_.width() != mask_.width() || noPets_.height() != mask_.height()))
+    noPets_.reset(mask_.width(), mask_.height());
+  std::vector<BandRect> rects = (petsHidden_ ? noPets_ : mask_).bands(visiblePanels());
   if (shapeSent_ && rects == sentShape_) return;
   setShape(window_, rects, window_->translucent() ? ShapeKind::Input : ShapeKind::Bounding);
   ++counters_.shapes;
   counters_.shapeRects += long(rects.size());
   sentShape_ = std::move(rects);
   shapeSent_ = true;
+  // With nothing to show (no pets, or hidden, and no panel) the window is
+  // taken off the screen: openbox draws the frame of a window whose shape
+  // is empty as a black full-screen rectangle once it next redraws it.
+  if (shown_ && sentShape_.empty() == window_->isVisible()) {
+    if (sentShape_.empty()) {
+      window_->hide();
+    } else {
+      keepOutOfTaskbar(window_);  // the window manager drops it with the unmap
+      window_->show();
+    }
+  }
+}
+
+void QtPlatform::setPetsHidden(bool hidden) {
+  if (hidden == petsHidden_) return;
+  petsHidden_ = hidden;
+  // A pet held as it disappears is let go where it is.
+  moveSinceTick_.reset();
+  if (hidden && form_) form_->Form_MouseUp(1, 0, 0, 0);
+  // The shape first, then the pixels (X keeps none outside the shape).
+  applyShape();
+  window_->setPictureHidden(hidden);
+  if (!hidden) window_->repaint();
 }
 
 void QtPlatform::updateFocusAcceptance() {

@@ -46,6 +46,15 @@ class QtPlatform : public Platform {
   void setOnProblem(std::function<void(std::string_view)> f) { onProblem_ = std::move(f); }
   // Called by endProgram just before the process ends.
   void setOnEnd(std::function<void()> f) { onEnd_ = std::move(f); }
+  // Called with each piece of news for the user (pets that evolved).
+  void setOnAnnounce(std::function<void(std::string_view)> f) { onAnnounce_ = std::move(f); }
+  // Hides the pets or shows them again. Hidden pets go on living; nothing of
+  // the overlay but an open panel shows or takes clicks.
+  void setPetsHidden(bool hidden);
+  bool petsHidden() const { return petsHidden_; }
+  // Without a usable data folder no file is read or written at all: the
+  // program never falls back to another folder.
+  void setFilesUsable(bool usable) { filesUsable_ = usable; }
   // The program's face at `pixels` high, optionally without anti-aliasing.
   static QFont mincho(int pixels, bool antialiased);
 
@@ -67,6 +76,7 @@ class QtPlatform : public Platform {
   std::optional<std::string> readFile(const std::string& name) override;
   bool writeFileAtomic(const std::string& name, std::string_view bytes) override;
   void reportProblem(std::string_view text) override;
+  void announce(std::string_view text) override;
   void showControl(ControlId id, bool visible) override;
   void moveControl(ControlId id, int32_t leftTwips, int32_t topTwips) override;
   void setCaption(ControlId id, std::string_view text) override;
@@ -147,6 +157,10 @@ class QtPlatform : public Platform {
   QIcon icon_;
   std::function<void()> onEnd_;
   std::function<void(std::string_view)> onProblem_;
+  std::function<void(std::string_view)> onAnnounce_;
+  bool petsHidden_ = false;
+  ShapeMask noPets_;  // an empty mask: the shape of the panels alone
+  bool filesUsable_ = true;
   Counters counters_;
   int64_t nextZoneCheck_ = 0;
   PointerReader pointer_;

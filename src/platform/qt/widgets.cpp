@@ -61,6 +61,12 @@ void OverlayWindow::dropNativeWindow(bool translucent) {
   setAttribute(Qt::WA_NoSystemBackground);
 }
 
+void OverlayWindow::setPictureHidden(bool hidden) {
+  if (hidden == pictureHidden_) return;
+  pictureHidden_ = hidden;
+  if (translucent_) update();
+}
+
 void OverlayWindow::setPicture(const Image* image) {
   image_ = image;
   wrapped_ = image ? wrap(*image) : QImage();
@@ -69,7 +75,7 @@ void OverlayWindow::setPicture(const Image* image) {
 void OverlayWindow::paintEvent(QPaintEvent* e) {
   QPainter p(this);
   p.setCompositionMode(QPainter::CompositionMode_Source);
-  if (wrapped_.isNull()) {
+  if (wrapped_.isNull() || pictureHidden_) {
     p.fillRect(e->rect(), translucent_ ? QColor(Qt::transparent) : QColor(98, 164, 172));
     return;
   }

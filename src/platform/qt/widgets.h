@@ -31,6 +31,8 @@ class OverlayWindow : public QWidget {
   // The colour a translucent window paints as fully transparent.
   void setKey(uint32_t rgb) { key_ = rgb; }
   bool translucent() const { return translucent_; }
+  // Paints nothing of the picture (the pets are hidden); panels still show.
+  void setPictureHidden(bool hidden);
   // Hides the window and drops its native window, so the next winId() or
   // show() makes one of the other kind: a window's visual (32-bit with alpha
   // or not) is fixed when the X server creates it.
@@ -52,6 +54,7 @@ class OverlayWindow : public QWidget {
   MouseHandler mouse_;
   std::function<void()> close_;
   bool translucent_;
+  bool pictureHidden_ = false;
   uint32_t key_ = 0;
   // A few rows of converted pixels at a time, so a full-screen paint needs
   // no second screen-sized buffer.

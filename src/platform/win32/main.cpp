@@ -1,6 +1,7 @@
-// The Windows desktop program: one instance per working directory, a 16 ms
-// tick, a tray icon with its menu, and quit requests from the window and the
-// session.
+// The Windows desktop program: its pets in a data folder (the user's when
+// installed, beside the program when portable), one instance per data folder,
+// a 16 ms tick, a tray icon with its menu, and quit requests from the window
+// and the session.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/autostart.h"
 #include "platform/win32/text.h"
 #include "platform/win32/win32_platform.h"
 #include "shell/form2.h"
@@ -23,7 +25,7 @@ constexpr UINT_PTR kTickTimer = 1;
 constexpr UINT kTrayMessage = WM_APP + 1;
 constexpr UINT kNoticeMessage = WM_APP + 2;
 constexpr UINT kTrayId = 1;
-enum MenuCommand : UINT { kOpenList = 1, kShowInfo, kSaveAndQuit };
+enum MenuCommand : UINT { kOpenList = 1, kShowInfo, kHidePets, kAtLogin, kSaveAndQuit };
 
 void writeStderr(const char* text) {
   HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
@@ -32,17 +34,87 @@ void writeStderr(const char* text) {
   WriteFile(err, text, DWORD(std::char_traits<char>::length(text)), &n, nullptr);
 }
 
-// A mutex named after the working directory's full path (case folded, as
+std::wstring fullPath(const std::wstring& path) {
+  wchar_t full[32768];
+  const DWORD n = GetFullPathNameW(path.c_str(), 32768, full, nullptr);
+  std::wstring out = n > 0 && n < 32768 ? std::wstring(full, n) : path;
+  while (out.size() > 3 && (out.back() == L'\\' || out.back() == L'/')) out.pop_back();
+  return out;
+}
+
+// Where the pets live: `--data-dir DIR`; else, for a copy the installer put
+// in place (its uninstaller beside it), %APPDATA%\deskpet; else, a portable
+// copy, the program's own folder.
+struct DataFolder {
+  std::wstring path;
+  std::wstring program;  // this program's full path
+  bool given = false;    // by --data-dir
+};
+
+DataFolder chooseDataFolder() {
+  DataFolder f;
+  std::vector<wchar_t> exe(32768);
+  const DWORD n = GetModuleFileNameW(nullptr, exe.data(), DWORD(exe.size()));
+  f.program.assign(exe.data(), n);
+  int argc = 0;
+  if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc)) {
+    for (int i = 1; i < argc; ++i) {
+      const std::wstring a = argv[i];
+      if (a == L"--data-dir" && i + 1 < argc) f = {argv[++i], f.program, true};
+      if (a.rfind(L"--data-dir=", 0) == 0) f = {a.substr(11), f.program, true};
+    }
+    LocalFree(argv);
+  }
+  if (f.given) {
+    f.path = fullPath(f.path);
+    return f;
+  }
+  const std::wstring beside = f.program.substr(0, f.program.find_last_of(L"\\/"));
+  const DWORD attributes = GetFileAttributesW((beside + L"\\uninstall.exe").c_str());
+  wchar_t appData[32768];
+  const DWORD m = GetEnvironmentVariableW(L"APPDATA", appData, 32768);
+  if (attributes != INVALID_FILE_ATTRIBUTES && m > 0 && m < 32768)
+    f.path = fullPath(std::wstring(appData, m) + L"\\deskpet");
+  else
+    f.path = fullPath(beside);
+  return f;
+}
+
+// Makes the data folder (and its parents) and enters it. Returns what went
+// wrong, or an empty text.
+std::wstring enterDataFolder(const std::wstring& path) {
+  for (size_t i = path.find_first_of(L"\\/", 3); i != std::wstring::npos;
+       i = path.find_first_of(L"\\/", i + 1))
+    CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
+  CreateDirectoryW(path.c_str(), nullptr);
+  if (SetCurrentDirectoryW(path.c_str())) return {};
+  wchar_t text[512] = L"";
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                 GetLastError(), 0, text, 512, nullptr);
+  std::wstring reason = text;
+  while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' ||
+                             reason.back() == L'.' || reason.back() == L'。'))
+    reason.pop_back();
+  return reason.empty() ? L"?" : reason;
+}
+
+// Whether a new file can be made in the working directory.
+bool folderWritable() {
+  const wchar_t* probe = L".deskpet-write-test";
+  HANDLE h = CreateFileW(probe, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(h);
+  return true;
+}
+
+// A mutex named after the data folder's full path (case folded, as
 // Windows compares paths), held for the whole run; the system lets go when
 // the process ends, however it ends.
 HANDLE lockWorkingDirectory(bool* alreadyRunning) {
   wchar_t dir[32768];
-  DWORD n = GetCurrentDirectoryW(32768, dir);
-  std::wstring path(dir, n);
-  wchar_t full[32768];
-  if (DWORD m = GetFullPathNameW(path.c_str(), 32768, full, nullptr); m > 0 && m < 32768)
-    path.assign(full, m);
-  while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+  const DWORD n = GetCurrentDirectoryW(32768, dir);
+  std::wstring path = fullPath(std::wstring(dir, n));
   CharUpperBuffW(path.data(), DWORD(path.size()));
   uint64_t hash = 1469598103934665603ull;  // FNV-1a over the UTF-16 units
   for (wchar_t c : path) {
@@ -58,7 +130,7 @@ HANDLE lockWorkingDirectory(bool* alreadyRunning) {
 
 int refuseSecondInstance() {
   writeStderr(
-      "deskpet: another deskpet is already running in this folder; this one ends without "
+      "deskpet: another deskpet is already running with this data folder; this one ends without "
       "touching its data.\n");
   // Goes away by itself, so a second start from a script never hangs: the
   // box's own loop ends on WM_QUIT.
@@ -72,8 +144,8 @@ int refuseSecondInstance() {
 class Tray {
  public:
   Tray(HINSTANCE instance, pet::Form2& form, pet::win32::Win32Platform& platform,
-       std::function<void()> quit)
-      : form_(form), platform_(platform), quit_(std::move(quit)) {
+       const pet::win32::Autostart& autostart, std::function<void()> quit)
+      : form_(form), platform_(platform), autostart_(autostart), quit_(std::move(quit)) {
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -101,8 +173,8 @@ class Tray {
   // Tells the user of a problem once the current message is handled (a
   // problem is reported in the middle of a tick): a balloon from the icon
   // once it is known to work, else a message box.
-  void notice(std::string_view text) {
-    notices_.push_back(pet::win32::widen(text));
+  void notice(std::string_view text, bool problem = true) {
+    notices_.push_back({pet::win32::widen(text), problem});
     PostMessageW(window_, kNoticeMessage, 0, 0);
   }
   // The tooltip follows the number of pets.
@@ -157,15 +229,16 @@ class Tray {
 
   void showNotices() {
     while (!notices_.empty()) {
-      const std::wstring text = std::move(notices_.front());
+      const auto [text, problem] = std::move(notices_.front());
       notices_.erase(notices_.begin());
       if (shown_ && platform_.trayWorking()) {
         NOTIFYICONDATAW nid = data(NIF_INFO);
-        nid.dwInfoFlags = NIIF_WARNING;
+        nid.dwInfoFlags = problem ? NIIF_WARNING : NIIF_INFO;
         wcsncpy(nid.szInfoTitle, L"もこぽん", sizeof nid.szInfoTitle / sizeof(wchar_t) - 1);
         wcsncpy(nid.szInfo, text.c_str(), sizeof nid.szInfo / sizeof(wchar_t) - 1);
         Shell_NotifyIconW(NIM_MODIFY, &nid);
-      } else {
+      } else if (problem) {
+        // News needs no box: without a tray the evolution on the desktop says it.
         MessageBoxW(nullptr, text.c_str(), L"もこぽん", MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
       }
     }
@@ -180,6 +253,12 @@ class Tray {
       AppendMenuW(menu, MF_STRING | panels, kOpenList, L"一覧を開く");
       AppendMenuW(menu, MF_STRING | panels, kShowInfo, L"情報を表示");
       AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+      // Hiding is for now only: every start shows the pets.
+      AppendMenuW(menu, MF_STRING, kHidePets,
+                  platform_.petsHidden() ? L"ペットを表示" : L"ペットを隠す");
+      AppendMenuW(menu, MF_STRING | (autostart_.enabled() ? MF_CHECKED : MF_UNCHECKED), kAtLogin,
+                  L"ログイン時に起動");
+      AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
       AppendMenuW(menu, MF_STRING, kSaveAndQuit, L"保存して終了");
       POINT p;
       GetCursorPos(&p);
@@ -192,50 +271,60 @@ class Tray {
       DestroyMenu(menu);
       if (cmd == kOpenList) form_.requestPanel(200);
       if (cmd == kShowInfo) form_.requestPanel(100);
+      if (cmd == kHidePets) platform_.setPetsHidden(!platform_.petsHidden());
+      if (cmd == kAtLogin && !autostart_.setEnabled(!autostart_.enabled()))
+        notice("ログイン時に起動する設定を変えられませんでした。");
       if (cmd == kSaveAndQuit) form_.requestQuit();
     }
   }
 
   pet::Form2& form_;
   pet::win32::Win32Platform& platform_;
+  const pet::win32::Autostart& autostart_;
   std::function<void()> quit_;
   HWND window_ = nullptr;
   UINT taskbarCreated_ = 0;
   bool shown_ = false;
   int16_t count_ = -1;
-  std::vector<std::wstring> notices_;
+  std::vector<std::pair<std::wstring, bool>> notices_;  // text, whether a problem
 };
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   SetProcessDPIAware();
+  const DataFolder folder = chooseDataFolder();
+  const std::wstring folderError = enterDataFolder(folder.path);
+  // Without its folder the program keeps no lock: it reads and writes nothing.
   bool alreadyRunning = false;
-  HANDLE lock = lockWorkingDirectory(&alreadyRunning);
+  HANDLE lock = folderError.empty() ? lockWorkingDirectory(&alreadyRunning) : nullptr;
   if (alreadyRunning) return refuseSecondInstance();
 
   pet::win32::Win32Platform platform(instance);
   pet::Form2 form(platform);
   platform.attach(&form);
+  platform.setFilesUsable(folderError.empty());
+
+  // Started at login as it was started now: the same program, the same pets.
+  std::wstring command = L"\"" + folder.program + L"\"";
+  if (folder.given) command += L" --data-dir \"" + folder.path + L"\"";
+  const pet::win32::Autostart autostart(command);
 
   // A quit request saves on the next tick. Before the data file is loaded
   // (run states 0 and 8) a save would write empty slots over it, so the
   // request waits until then.
   bool quitPending = false;
-  auto loaded = [&] {
-    const int16_t rs = form.state().runState;
-    return rs != 0 && rs != 8;
-  };
   auto applyQuit = [&] {
-    if (quitPending && loaded()) form.requestQuit();
+    if (quitPending && form.holdsUsersPets()) form.requestQuit();
   };
   auto requestQuit = [&] {
     quitPending = true;
     applyQuit();
   };
 
-  Tray tray(instance, form, platform, requestQuit);
+  Tray tray(instance, form, platform, autostart, requestQuit);
   platform.setOnProblem([&](std::string_view t) { tray.notice(t); });
+  platform.setOnAnnounce([&](std::string_view t) { tray.notice(t, false); });
   platform.setOnEnd([&] {
     tray.remove();
     if (lock) CloseHandle(lock);
@@ -261,7 +350,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         // The session ends when this returns: save now, not on a tick.
         if (w) {
           requestQuit();
-          if (loaded()) form.Timer1_Timer();
+          if (form.holdsUsersPets()) form.Timer1_Timer();
           platform.endProgram();
         }
         return true;
@@ -272,13 +361,21 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   form.Form_Load();
   tray.add();
+  const std::string where = pet::win32::narrow(folder.path);
+  if (!folderError.empty())
+    platform.reportProblem("データフォルダ「" + where + "」を作れません（" +
+                           pet::win32::narrow(folderError) + "）。ペットは保存されません。");
+  else if (!folderWritable())
+    platform.reportProblem("データフォルダ「" + where +
+                           "」に書き込めません。ペットは保存されません。");
   SetTimer(platform.window(), kTickTimer, kTickMs, nullptr);
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     // Key preview: the window sees a key before the child control with the
     // focus does.
-    if ((msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && platform.keyPreview()) {
+    if ((msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && platform.keyPreview() &&
+        platform.acceptsKeys()) {
       const int shift = (GetKeyState(VK_SHIFT) < 0 ? 1 : 0) |
                         (GetKeyState(VK_CONTROL) < 0 ? 2 : 0) | (GetKeyState(VK_MENU) < 0 ? 4 : 0);
       form.Form_KeyDown(int(msg.wParam), shift);

@@ -259,6 +259,8 @@ void Win32Platform::presentOverlay(const Image& overlay, const std::vector<Rect>
     ensureSurface(overlay.width(), overlay.height());
     rects.assign(1, Rect{0, 0, overlay.width(), overlay.height()});
   }
+  lastOverlay_ = &overlay;
+  if (petsHidden_) return;
   GdiFlush();
   HDC dc = nullptr;
   for (const Rect& r : rects) {
@@ -272,6 +274,33 @@ void Win32Platform::presentOverlay(const Image& overlay, const std::vector<Rect>
     blit(dc, RECT{c.left, c.top, c.right, c.bottom});
   }
   if (dc) ReleaseDC(window_, dc);
+}
+
+void Win32Platform::setPetsHidden(bool hidden) {
+  if (hidden == petsHidden_ || !surfaceBits_) return;
+  petsHidden_ = hidden;
+  if (hidden) letGo();
+  GdiFlush();
+  const size_t n = size_t(surfaceW_) * size_t(surfaceH_);
+  // Hidden: every pixel the colour key, so nothing shows and clicks go
+  // through; shown: the core's picture as it is now.
+  if (hidden || !lastOverlay_ || lastOverlay_->width() != surfaceW_ ||
+      lastOverlay_->height() != surfaceH_) {
+    std::fill_n(surfaceBits_, n, key_);
+  } else {
+    for (int y = 0; y < surfaceH_; ++y)
+      std::memcpy(surfaceBits_ + size_t(y) * size_t(surfaceW_), lastOverlay_->row(y),
+                  size_t(surfaceW_) * sizeof(uint32_t));
+  }
+  InvalidateRect(window_, nullptr, FALSE);
+}
+
+void Win32Platform::letGo() {
+  // A pet held as it disappears is let go where it is.
+  if (!pressed_) return;
+  pressed_ = false;
+  ReleaseCapture();
+  if (form_) form_->Form_MouseUp(1, 0, 0, 0);
 }
 
 LRESULT CALLBACK Win32Platform::overlayProc(HWND h, UINT m, WPARAM w, LPARAM l) {
@@ -777,13 +806,19 @@ double Win32Platform::random() {
 }
 
 std::vector<std::string> Win32Platform::listFiles() {
+  if (!filesUsable_) return {};
   return win32::listFiles();
 }
 std::optional<std::string> Win32Platform::readFile(const std::string& name) {
+  if (!filesUsable_) return std::nullopt;
   return win32::readFile(name);
 }
 bool Win32Platform::writeFileAtomic(const std::string& name, std::string_view bytes) {
-  return win32::writeFileAtomic(name, bytes);
+  return filesUsable_ && win32::writeFileAtomic(name, bytes);
+}
+
+void Win32Platform::announce(std::string_view t) {
+  if (onAnnounce_) onAnnounce_(t);
 }
 
 void Win32Platform::reportProblem(std::string_view t) {

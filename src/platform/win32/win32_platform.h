@@ -40,6 +40,18 @@ class Win32Platform final : public Platform {
   void setMessageHook(MessageHook h) { hook_ = std::move(h); }
   // The icon nearest `pixels` square, or nullptr before setIcons.
   HICON icon(int pixels) const;
+  // Called with each piece of news for the user (pets that evolved).
+  void setOnAnnounce(std::function<void(std::string_view)> f) { onAnnounce_ = std::move(f); }
+  // Hides the pets or shows them again. Hidden pets go on living; nothing of
+  // the overlay but an open panel shows or takes clicks.
+  void setPetsHidden(bool hidden);
+  bool petsHidden() const { return petsHidden_; }
+  // Without a usable data folder no file is read or written at all: the
+  // program never falls back to another folder.
+  void setFilesUsable(bool usable) { filesUsable_ = usable; }
+  // Whether key presses are the program's: only while a panel shows. (Under
+  // Wine the overlay can keep the keyboard after its last panel closed.)
+  bool acceptsKeys() const { return activatable_; }
 
   int32_t screenWidthTwips() const override;
   int32_t screenHeightTwips() const override;
@@ -60,6 +72,7 @@ class Win32Platform final : public Platform {
   std::optional<std::string> readFile(const std::string& name) override;
   bool writeFileAtomic(const std::string& name, std::string_view bytes) override;
   void reportProblem(std::string_view text) override;
+  void announce(std::string_view text) override;
 
   void showControl(ControlId id, bool visible) override;
   void moveControl(ControlId id, int32_t leftTwips, int32_t topTwips) override;
@@ -146,6 +159,11 @@ class Win32Platform final : public Platform {
   int wheelRest_ = 0;  // wheel delta not yet a whole notch
   std::function<void()> onEnd_;
   std::function<void(std::string_view)> onProblem_;
+  std::function<void(std::string_view)> onAnnounce_;
+  bool petsHidden_ = false;
+  bool filesUsable_ = true;
+  const Image* lastOverlay_ = nullptr;  // the core's overlay, to show again after hiding
+  void letGo();
   MessageHook hook_;
 };
 

@@ -10,6 +10,7 @@ import os
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -62,8 +63,11 @@ class QtSuite(Suite):
     def desktop(self):
         return QtDesktop(self.tmp)
 
-    def program(self, workdir):
-        return Program(self.desk, [self.binary], workdir)
+    def program(self, workdir, args=None, env=None):
+        # The pets live in the folder --data-dir names; the program starts in
+        # that folder too, so that its log lands beside it.
+        return Program(self.desk, [self.binary] + (["--data-dir", workdir] if args is None else args), workdir,
+                       env=env)
 
     @staticmethod
     def _probe(path):
@@ -87,13 +91,16 @@ class QtSuite(Suite):
                  self.t_right_click)
         for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
             self.run(f"{sig.name} saves and ends", lambda s=sig: self.t_signal(s))
-        self.run("Escape on the splash ends at once, data file unchanged", self.t_escape_splash)
-        self.run("Escape on the welcome panel ends at once, nothing saved",
-                 self.t_escape_welcome)
+        self.run("Escape on the splash saves and ends at once", self.t_escape_splash)
+        self.run("Escape on the welcome panel saves and ends at once", self.t_escape_welcome)
         self.run("a panel takes the keyboard as it shows and gives it back when it goes",
                  self.t_focus_handed_back)
         self.run("closed by the window manager: saves and ends", self.t_window_manager_close)
         self.run("a second instance in the same folder is refused", self.t_second_instance)
+        self.run("the pets live in the user's data folder, whatever folder the program starts in",
+                 self.t_data_folder)
+        self.run("a data folder that cannot be made is told, and nothing is written elsewhere",
+                 self.t_data_folder_unusable)
         self.run("first run: the welcome panel, light green with Mincho text", self.t_welcome)
         self.run("first run: OK on the welcome leads to the new-pet panel", self.t_new_pet_panel)
         self.run("first run: the new pet arrives on the desktop", self.t_first_pet)
@@ -102,6 +109,13 @@ class QtSuite(Suite):
         self.run("the mouse wheel over the slot list's rows scrolls it", self.t_slot_list_wheel)
         self.run("tray menu opens the information panel", self.t_tray_info)
         self.run("tray menu saves and quits", self.t_tray_quit)
+        self.run("tray menu hides the pets (clicks go through) and shows them again",
+                 self.t_tray_hide)
+        self.run("no pets and no panel: nothing shows, also after the tray menu closes",
+                 self.t_nothing_to_show)
+        self.run("tray menu: start at login writes and removes the autostart entry",
+                 self.t_tray_autostart)
+        self.run("pets evolving together: one message from the tray icon", self.t_evolution_news)
         self.run("no tray: a double-click on a pet opens the slot list", self.t_no_tray_dblclick)
         self.run("no tray at start: the icon appears when a tray turns up", self.t_tray_later)
         self.run("a damaged data file is kept aside and the user is told",
@@ -204,7 +218,7 @@ class QtSuite(Suite):
     def t_escape_splash(self):
         d = self.workdir([datafile.pet(900, 500, speed=1)])
         path = os.path.join(d, DATA)
-        original, ino = open(path, "rb").read(), inode(path)
+        ino = inode(path)
         p = self.start(d)
         try:
             # The splash takes the keyboard as it appears: no click needed.
@@ -212,8 +226,9 @@ class QtSuite(Suite):
             self.desk.xdo("key", "Escape")
             rc = p.wait_exit(3)
             check(rc == 0, f"Escape: the program ended with {rc}")
-            check(open(path, "rb").read() == original and inode(path) == ino,
-                  "the data file was written")
+            check(inode(path) != ino, "the data file was not saved")
+            saved = datafile.parse_data(open(path, "rb").read())
+            check([(x["posX"], x["posY"]) for x in saved] == [(900, 500)], f"saved {saved}")
             check(sorted(os.listdir(d)) == [".deskpet.lock", DATA], f"files {os.listdir(d)}")
         finally:
             p.stop()
@@ -272,7 +287,9 @@ class QtSuite(Suite):
             self.desk.xdo("key", "Escape")
             rc = p.wait_exit(3)
             check(rc == 0, f"Escape: the program ended with {rc}")
-            check(not os.path.exists(os.path.join(d, DATA)), "a data file was written")
+            path = os.path.join(d, DATA)
+            check(os.path.exists(path), "nothing saved")
+            check(datafile.parse_data(open(path, "rb").read()) == [], "pets saved")
         finally:
             p.stop()
 
@@ -629,6 +646,138 @@ class QtSuite(Suite):
         finally:
             if not tray:
                 self.desk.start_tray()
+
+    def t_data_folder(self):
+        home = tempfile.mkdtemp(dir=self.tmp, prefix="home-")
+        elsewhere = [tempfile.mkdtemp(dir=self.tmp, prefix="cwd-") for _ in range(2)]
+        env = dict(self.desk.env, HOME=home, XDG_DATA_HOME=os.path.join(home, "data"))
+        folder = os.path.join(home, "data", "deskpet")
+        first = self.program(elsewhere[0], args=[], env=env)
+        try:
+            first.window()
+            # A start from another folder finds the first instance.
+            second = self.program(elsewhere[1], args=[], env=env)
+            try:
+                box = self.desk.wait_for(lambda: second.small_windows(), "the message box", 10)
+                self.desk.xdo("windowactivate", "--sync", box[0][0])
+                self.desk.xdo("key", "Return")
+                rc = second.wait_exit(5)
+                check(rc is not None and rc != 0 and "already running" in second.output(),
+                      f"the second instance ended with {rc}: {second.output()!r}")
+            finally:
+                second.stop()
+            welcome = self.welcome_rect()
+            self.desk.wait_for(lambda: self.desk.panel_shown(welcome), "the first-run welcome", 5)
+            first.signal(signal.SIGTERM)
+            check(first.wait_exit() == 0, "the program did not end on SIGTERM")
+        finally:
+            first.stop()
+        check(sorted(os.listdir(folder)) == [".deskpet.lock", DATA], f"{os.listdir(folder)}")
+        for d in elsewhere:
+            check(os.listdir(d) == [], f"files written where it started: {os.listdir(d)}")
+
+    def t_data_folder_unusable(self):
+        d = self.workdir()
+        blocker = os.path.join(d, "a-file")
+        open(blocker, "w").close()
+        p = self.program(d, args=["--data-dir", os.path.join(blocker, "pets")])
+        try:
+            p.window()
+            self.desk.wait_for(lambda: "データフォルダ" in p.output(), "the problem told", 5)
+            icon = self.tray_icon(p)[0]
+            self.desk.wait_for(
+                lambda: any(g.get("mapped") and w != icon and not p.is_overlay(g) and
+                            g.get("w", 0) > 100
+                            for w, g in ((w, self.desk.geometry(w))
+                                         for w in self.desk.windows_of(p.pid))),
+                "the tray's message", 10)
+            time.sleep(1)
+            check(p.proc.poll() is None, "the program ended")
+        finally:
+            p.stop()
+        check(os.listdir(d) == ["a-file"], f"files written elsewhere: {os.listdir(d)}")
+
+    def t_tray_hide(self):
+        pet = datafile.pet(900, 500, speed=1)
+        d, p = self.started_and_running([pet])
+        try:
+            box = self.shown_near(pet)
+            middle = ((box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
+            self.menu_choose(p, ["Up", "Up", "Up", "Return"])  # ペットを隠す
+            self.desk.wait_for(lambda: self.desk.changes(self.desk.screenshot())
+                               .crop(pet_box(pet, 40)).getbbox() is None, "the pet to go", 3)
+            before = self.desk.xev_presses()
+            self.desk.click(*middle)
+            self.desk.wait_for(lambda: self.desk.xev_presses() > before,
+                               "a click where the pet was to reach the window beneath", 3)
+            # Panels still open while the pets are hidden.
+            self.click_icon(p, 1)
+            self.panel_check(p, "slotList", None)
+            self.desk.xdo("key", "Return")
+            self.menu_choose(p, ["Up", "Up", "Up", "Return"])  # ペットを表示
+            self.desk.wait_for(lambda: self.desk.changes(self.desk.screenshot())
+                               .crop(pet_box(pet, 40)).getbbox() is not None,
+                               "the pet to come back", 3)
+        finally:
+            p.stop()
+
+    def t_nothing_to_show(self):
+        # Openbox once drew an overlay whose shape was empty as a black screen.
+        d, p = self.started_and_running([])
+        try:
+            self.menu_choose(p, ["Escape"])
+            time.sleep(0.5)
+            mask = self.desk.changes(self.desk.screenshot())
+            mask.paste(0, (1920 - 300, 0, 1920, 40))  # the tray
+            check(mask.getbbox() is None, f"something shown at {mask.getbbox()}")
+        finally:
+            p.stop()
+
+    def t_tray_autostart(self):
+        config = tempfile.mkdtemp(dir=self.tmp, prefix="config-")
+        entry = os.path.join(config, "autostart", "deskpet.desktop")
+        d = self.workdir([datafile.pet(900, 500, speed=1)])
+        p = self.program(d, env=dict(self.desk.env, XDG_CONFIG_HOME=config))
+        try:
+            p.window()
+            time.sleep(SPLASH_SECONDS)
+            self.menu_choose(p, ["Up", "Up", "Return"])  # ログイン時に起動
+            self.desk.wait_for(lambda: os.path.exists(entry), "the autostart entry", 3)
+            text = open(entry).read()
+            check(f'Exec="{self.binary}" "--data-dir" "{d}"' in text, f"entry {text}")
+            out = subprocess.run(["desktop-file-validate", entry], capture_output=True, text=True)
+            check(out.returncode == 0 and not out.stdout.strip(), f"validator: {out.stdout}")
+            self.menu_choose(p, ["Up", "Up", "Return"])
+            self.desk.wait_for(lambda: not os.path.exists(entry), "the entry to go", 3)
+            # An entry of a program since removed shows off; ticking repairs it.
+            with open(entry, "w") as f:
+                f.write(text.replace(self.binary, "/nonexistent/deskpet"))
+            self.menu_choose(p, ["Up", "Up", "Return"])
+            self.desk.wait_for(lambda: self.binary in open(entry).read(), "the entry repaired", 3)
+        finally:
+            p.stop()
+
+    def t_evolution_news(self):
+        # Two pets saved fully grown but still fluff-balls evolve again at once.
+        pets = [datafile.pet(500 + 400 * i, 400, speed=1) for i in range(3)]
+        for i in (0, 2):
+            pets[i]["growthStage"] = 5
+        d, p = self.started_and_running(pets)
+        try:
+            icon = self.tray_icon(p)[0]
+
+            def messages():
+                return [g for w, g in ((w, self.desk.geometry(w))
+                                       for w in self.desk.windows_of(p.pid))
+                        if g.get("mapped") and w != icon and not p.is_overlay(g) and
+                        g.get("w", 0) > 100]
+            g = self.desk.wait_for(messages, "the tray's message", 20)[0]
+            self.desk.wait_for(lambda: self.desk.text_window_shown(g, 0.5), "its text", 5)
+            check(len(messages()) == 1, f"more than one message: {messages()}")
+            saved = self.quit_and_read(p, d)
+            check([x["species"] != 0 for x in saved] == [True, False, True], f"saved {saved}")
+        finally:
+            p.stop()
 
     def t_tray_later(self):
         self.desk.stop_tray()

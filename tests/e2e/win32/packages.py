@@ -26,7 +26,7 @@ def beside(exe, pattern):
 
 
 class PackageChecks:
-    """Needs the Windows suite's desktop, self.exe, and program(workdir, exe)."""
+    """Needs the Windows suite's desktop, self.exe, and program(workdir, exe, args)."""
 
     def package_checks(self):
         self.run("portable zip: deskpet.exe and a CR LF read-me; it keeps its pets beside itself",
@@ -71,7 +71,7 @@ class PackageChecks:
             f.write(datafile.format_data([pet]))
         before = inode(path)
         elsewhere = self.workdir()
-        p = self.program(elsewhere, exe)
+        p = self.program(elsewhere, exe, args=[])  # where it keeps its pets is its own choice
         try:
             p.window()
             time.sleep(SPLASH_SECONDS)

@@ -7,8 +7,10 @@ Prints one line per check and, last, "N passed, M failed".
 Every process is started here and stopped here, by process id."""
 
 import os
+import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -17,7 +19,8 @@ from datafile import DATA  # noqa: E402
 from packages import PackageChecks  # noqa: E402
 from xdesk import (HEIGHT, TWIPS, WIDTH, Desktop, Program, Suite, around, check,  # noqa: E402
                    child_centre, clear_of_minute_save,
-                   count_white, file_state, key_pixels, main, pet_box, recent_dates, save_shot)
+                   count_white, file_state, key_pixels, main, pet_box, recent_dates, save_shot,
+                   SPLASH_SECONDS)
 
 BENEATH = (100, 600, 500, 300)  # x, y, w, h of the window that logs clicks
 SHOTS = os.environ.get("E2E_SHOTS")  # a folder to keep the screenshots in
@@ -112,8 +115,11 @@ class WineProgram(Program):
     exit_timeout = 8
     small_width = (1, 800)
 
-    def __init__(self, desk, exe, workdir):
-        super().__init__(desk, ["wine", exe], workdir)
+    def __init__(self, desk, exe, workdir, args=None):
+        # The pets live in the folder --data-dir names, here the one the
+        # program starts in.
+        super().__init__(desk, ["wine", exe] + (["--data-dir", "."] if args is None else args),
+                         workdir)
 
     def is_overlay(self, g):
         return super().is_overlay(g) and g.get("h") == HEIGHT
@@ -136,8 +142,8 @@ class WineSuite(PackageChecks, Suite):
     def desktop(self):
         return WineDesktop(self.tmp)
 
-    def program(self, workdir, exe=None):
-        return WineProgram(self.desk, exe or self.exe, workdir)
+    def program(self, workdir, exe=None, args=None):
+        return WineProgram(self.desk, exe or self.exe, workdir, args)
 
     def quit_and_read(self, p, d):
         return super().quit_and_read(p, d, p.close_window, "WM_CLOSE")
@@ -150,8 +156,10 @@ class WineSuite(PackageChecks, Suite):
         self.run("dragging a pet moves it and WM_CLOSE saves the new place", self.t_drag)
         self.run("right clicks on a pet switch chasing for all pets, a quick pair twice",
                  self.t_right_click)
-        self.run("Escape ends at once and leaves the data file as it was", self.t_escape)
+        self.run("Escape saves and ends at once", self.t_escape)
         self.run("a second instance in the same folder is refused", self.t_second_instance)
+        self.run("data folder: a portable copy keeps its pets beside itself, an installed one "
+                 "in %APPDATA%\\deskpet", self.t_data_folder)
         self.run("first run: welcome panel with Japanese captions, OK, new-pet panel, a pet",
                  self.t_first_run)
         # Under Wine 8 with trayer the icon docks but shows no picture and its
@@ -164,6 +172,8 @@ class WineSuite(PackageChecks, Suite):
         self.run("tray icon (in Wine's own tray window): a left click opens the slot list, "
                  "the menu the information panel",
                  self.t_wine_tray)
+        self.run("tray menu (in Wine's own tray window): hide and show the pets, start at login "
+                 "in the registry", self.t_wine_tray_items)
         self.package_checks()
 
     def t_window(self):
@@ -262,7 +272,9 @@ class WineSuite(PackageChecks, Suite):
             self.desk.xdo("key", "Escape")
             rc = p.wait_exit(5)
             check(rc == 0, f"Escape: the program ended with {rc}")
-            check(file_state(path) == before, "the data file was written")
+            check(file_state(path) != before, "the data file was not saved")
+            saved = datafile.parse_data(open(path, "rb").read())
+            check([(x["posX"], x["posY"]) for x in saved] == [(900, 300)], f"saved {saved}")
             check(os.listdir(d) == [DATA], f"files {os.listdir(d)}")
         finally:
             p.stop()
@@ -363,6 +375,91 @@ class WineSuite(PackageChecks, Suite):
                 self.desk.click(m["x"] + m["w"] // 2, m["y"] + int(m["h"] * 0.43))
                 self.desk.wait_for(lambda: self.desk.panel_shown(WELCOME), "the information panel",
                                    5)
+            finally:
+                p.stop()
+        finally:
+            self.desk.start_tray()
+
+    def appdata(self):
+        users = os.path.join(self.desk.env["WINEPREFIX"], "drive_c", "users")
+        user = [u for u in os.listdir(users) if u != "Public"][0]
+        return os.path.join(users, user, "AppData", "Roaming")
+
+    def t_data_folder(self):
+        elsewhere = self.workdir()
+        for installed in (False, True):
+            copy = tempfile.mkdtemp(dir=self.tmp, prefix="program-")
+            shutil.copy(self.exe, copy)
+            if installed:  # what the installer leaves beside the program
+                shutil.copy(self.exe, os.path.join(copy, "uninstall.exe"))
+            folder = os.path.join(self.appdata(), "deskpet") if installed else copy
+            p = WineProgram(self.desk, os.path.join(copy, "deskpet.exe"), elsewhere, args=[])
+            try:
+                p.window()
+                time.sleep(SPLASH_SECONDS)
+                saved = self.quit_and_read(p, folder)
+                check(saved == [], f"pets {saved}")
+            finally:
+                p.stop()
+            check(os.listdir(elsewhere) == [], f"written where it started: {os.listdir(elsewhere)}")
+
+    def wine_tray(self):
+        def find():
+            for w in self.desk.run(["xdotool", "search", "--name", "Wine System Tray"]).split():
+                g = self.desk.geometry(w)
+                if g.get("mapped"):
+                    return g
+            return None
+        g = self.desk.wait_for(find, "Wine's tray window", 10)
+        time.sleep(0.5)
+        return (g["x"] + min(g["w"], 32) // 2, g["y"] + g["h"] // 2)
+
+    def menu_rows(self, p, icon):
+        """Opens the tray menu; the middles of its lines of text, top to bottom."""
+        before = {w for w, _ in p.small_windows()}
+        self.desk.click(*icon, button=3)
+        m = self.desk.wait_for(lambda: [m for m in p.small_windows() if m[0] not in before],
+                               "the menu", 5)[0][1]
+        time.sleep(0.3)
+        shot = self.desk.screenshot().crop((m["x"], m["y"], m["x"] + m["w"], m["y"] + m["h"]))
+        inked = [any(max(shot.getpixel((x, y))) < 100 for x in range(m["w"] // 4, m["w"] - 4))
+                 for y in range(m["h"])]
+        rows, top = [], None
+        for y, ink in enumerate(inked + [False]):
+            if ink and top is None:
+                top = y
+            if not ink and top is not None:
+                rows.append((m["x"] + m["w"] // 2, m["y"] + (top + y) // 2))
+                top = None
+        check(len(rows) == 5, f"menu lines {rows}")
+        return rows
+
+    def t_wine_tray_items(self):
+        self.desk.stop_tray()
+        try:
+            pet = datafile.pet(900, 300, speed=1)
+            d, p = self.started_and_running([pet])
+            try:
+                icon = self.wine_tray()
+                near = pet_box(pet, 40)
+                self.desk.click(*self.menu_rows(p, icon)[2])  # ペットを隠す
+                self.desk.wait_for(lambda: self.desk.changes(self.desk.screenshot())
+                                   .crop(near).getbbox() is None, "the pet to go", 5)
+                self.desk.click(*self.menu_rows(p, icon)[2])  # ペットを表示
+                self.desk.wait_for(lambda: self.desk.changes(self.desk.screenshot())
+                                   .crop(near).getbbox() is not None, "the pet to come back", 5)
+
+                def run_value():
+                    out = subprocess.run(["wine", "reg", "query",
+                                          r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run",
+                                          "/v", "deskpet"], env=self.desk.env,
+                                         capture_output=True, timeout=60)
+                    return out.stdout.decode(errors="replace") if out.returncode == 0 else None
+                self.desk.click(*self.menu_rows(p, icon)[3])  # ログイン時に起動
+                value = self.desk.wait_for(run_value, "the Run value", 10)
+                check("deskpet.exe" in value and "--data-dir" in value, f"value {value}")
+                self.desk.click(*self.menu_rows(p, icon)[3])
+                self.desk.wait_for(lambda: run_value() is None, "the Run value to go", 10)
             finally:
                 p.stop()
         finally:
