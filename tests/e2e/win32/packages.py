@@ -52,10 +52,11 @@ class PackageChecks:
         return values
 
     # ---- the program, started from a folder of its own
-    def pet_shown_and_saved(self, exe, data_dir, label, while_running=None):
+    def installed_pet_shown_and_saved(self, exe, data_dir, while_running):
         """Starts `exe` from an unrelated folder with one pet in `data_dir`:
         the pet shows, and nothing else (a first-run welcome would); then
         `while_running()`; a close saves the pet in `data_dir` and nowhere else."""
+        label = "installed"
         pet = datafile.pet(900, 500, speed=1)
         os.makedirs(data_dir, exist_ok=True)
         path = os.path.join(data_dir, datafile.DATA)
@@ -75,8 +76,7 @@ class PackageChecks:
             check(n >= 150, f"{label}: only {n} pixels near the pet's place")
             mask.paste(0, box)
             check(mask.getbbox() is None, f"{label}: something shown at {mask.getbbox()}")
-            if while_running:
-                while_running()
+            while_running()
             p.close_window()
             rc = p.wait_exit()
             check(rc == 0, f"{label}: after WM_CLOSE the program ended with {rc}")
@@ -141,7 +141,7 @@ class PackageChecks:
                   f"QuietUninstallString {quiet!r}")
             check(int(values["EstimatedSize"], 16) >= 300, f"EstimatedSize {values}")
             if not run_stays:
-                self.pet_shown_and_saved(exe, data_dir, "installed", refused_while_running)
+                self.installed_pet_shown_and_saved(exe, data_dir, refused_while_running)
             self.wine("reg", "add", RUN_KEY, "/v", "deskpet", "/d", run_command, "/f", timeout=60)
             kept = open(os.path.join(data_dir, datafile.DATA), "rb").read()
 
@@ -158,3 +158,4 @@ class PackageChecks:
                   f"start at login {run_command} afterwards: {run}")
             check(open(os.path.join(data_dir, datafile.DATA), "rb").read() == kept,
                   "the pets' data changed")
+            self.wine("reg", "delete", RUN_KEY, "/v", "deskpet", "/f", timeout=60)
