@@ -6,6 +6,7 @@ Every process is started here and stopped here, by process id.
 xwd -root -silent | xdesk.py OUT.png writes a screenshot as PNG, replaced whole."""
 
 import os
+import re
 import shutil
 import signal
 import struct
@@ -95,8 +96,8 @@ def around(rect, margin=10):
 
 
 def save_shot(shot, folder, name, box=None):
-    """Keeps a screenshot (cropped to `box`) in `folder`; without a folder, nothing."""
-    if not folder:
+    """Keeps a screenshot (cropped to `box`) in `folder`; without a folder or name, nothing."""
+    if not folder or not name:
         return
     os.makedirs(folder, exist_ok=True)
     (shot.crop(box) if box else shot).save(os.path.join(folder, name))
@@ -286,6 +287,25 @@ class Desktop:
             if line.startswith("Map State:"):
                 g["mapped"] = line.endswith("IsViewable")
         return g
+
+    def shown_box(self, win):
+        """What of a mapped window shows: its bounding shape's extents as a box on
+        the screen, or None when it is unmapped or its shape is empty."""
+        g = self.geometry(win)
+        if not g.get("mapped"):
+            return None
+        out = self.run(["xwininfo", "-shape", "-id", str(win)])
+        m = re.search(r"Window shape extents:\s+(\d+)x(\d+)\+(-?\d+)\+(-?\d+)", out)
+        if not m:
+            return (g["x"], g["y"], g["x"] + g["w"], g["y"] + g["h"])
+        w, h, x, y = map(int, m.groups())
+        return None if w == 0 or h == 0 else (g["x"] + x, g["y"] + y, g["x"] + x + w, g["y"] + y + h)
+
+    def window_shot(self, win):
+        """A window's own pixels (root screenshots can miss popup menus)."""
+        data = subprocess.run(["xwd", "-id", str(win), "-silent"], env=self.env,
+                              capture_output=True, check=True).stdout
+        return read_xwd(data)
 
     def prop(self, win, name):
         return self.run(["xprop", "-id", str(win), name])

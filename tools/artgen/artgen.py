@@ -72,6 +72,25 @@ def is_dark(rgb):
     return colorsys.rgb_to_hls(*(c / 255.0 for c in rgb))[1] < 0.36
 
 
+def lum(rgb):
+    return 0.299 * rgb[0] + 0.587 * rgb[1] + 0.114 * rgb[2]
+
+
+# A pet must read on any wallpaper: in every cell at least a quarter of the
+# figure is light enough to show on black and a quarter dark enough to show
+# on white (luminance 0.299 R + 0.587 G + 0.114 B).
+LIGHT_MIN, DARK_MAX, MIN_SHARE = 70, 185, 0.25
+
+
+def rim_colours(body):
+    """Moonlit rim for night bodies: the body's hue, light and soft, brighter
+    on the top and left edges where the light comes from."""
+    h, _, s = colorsys.rgb_to_hls(*(c / 255.0 for c in body))
+    hi = colorsys.hls_to_rgb(h, 0.68, min(s, 0.50))
+    lo = colorsys.hls_to_rgb(h, 0.50, min(s, 0.45))
+    return tuple(clamp8(c * 255) for c in hi), tuple(clamp8(c * 255) for c in lo)
+
+
 # --------------------------------------------------------------------------
 # masks: sets of (x, y) pixels; geometry in cell pixel space, pixel centres
 # at +0.5 so a shape centred on x=12 is symmetric about the cell middle
@@ -1205,6 +1224,218 @@ def plan_star(c, sp, view, s):
     draw_sparkles(c, sp, s)
 
 
+# --------------------------------------------------------------------------
+# front views drawn by hand: at 24x32 the shared body plans turned these
+# into a disc, a frog, a keyhole and a penguin
+# --------------------------------------------------------------------------
+
+def front_tortoise(c, sp, s, view="front"):
+    """Domed, plated shell with the head poking out in front and two stubby,
+    wide-set legs; from behind, a stub of a tail instead of the head."""
+    rp = sp["_rp"]
+    shell = ramp(sp["torso"])
+    bob = -1 if s != 0 else 0
+    for sgn in (-1, 1):
+        lift = 1 if (s != 0 and sgn != s) else 0
+        x = 12 + sgn * 6.8
+        m = cap(x, 22, x + sgn * 0.4, GROUND - 1.2 - lift, 1.7) | ell(x + sgn * 0.4, GROUND - 0.6 - lift, 2.3, 1.2)
+        c.sticker(m, rp, hl=False)
+        c.dot(int(x + sgn * 0.4) - 1, GROUND - lift, rp["h"]); c.dot(int(x + sgn * 0.4) + 1, GROUND - lift, rp["h"])
+    top = 11.5 + bob
+    dome = ell(12, top + 8.5, 10.2, 8.5)
+    dome = {p for p in dome if p[1] <= top + 10.5}
+    c.sticker(dome, shell)
+    # marginal plates: a lighter band along the shell's lower edge
+    rim = {p for p in dome if p[1] >= top + 9.5}
+    c.paint(rim, rp["b"])
+    for x in range(2, 23, 3):
+        c.paint({(x, int(top) + 10)}, rp["s"])
+    # plates on the dome: a central plate and one either side, ringed darker
+    plates = [ell(12, top + 5.0, 2.6, 2.4), ell(6.8, top + 6.4, 2.1, 2.2), ell(17.2, top + 6.4, 2.1, 2.2),
+              ell(12, top + 1.6, 2.2, 1.1)]
+    for m in plates:
+        ring = {(x + dx, y + dy) for x, y in m for dx, dy in N4} - m
+        c.paint({p for p in ring if p in dome and p not in rim}, shell["s"])
+        c.paint(m & dome, sp.get("markcol", shell["l"]))
+    c.dot(11, int(top + 4), shell["h"]); c.dot(12, int(top + 4), shell["h"])
+    if view == "back":
+        c.sticker(poly([(10.5, top + 10), (13.5, top + 10), (12.5, top + 13.5)]), rp, hl=False)
+        return
+    # head in front of the shell edge, sleepy face
+    hy = top + 12.2 + (0.5 if s != 0 else 0)
+    hm = ell(12, hy, 3.9, 3.3)
+    c.sticker(hm, rp)
+    draw_face(c, sp, rp, "front", 12, int(hy) - 1, int(hy) + 1, gap=1.5)
+
+
+def front_lizard(c, sp, s, view="front"):
+    """Seen from the front and a little above, low on the ground: four
+    splayed legs, a long spotted back behind the head and the tail
+    swinging away in an S."""
+    rp = sp["_rp"]
+    tr = ramp(sp.get("tailcol", sp["body"]))
+    bob = 1 if s != 0 else 0
+    sw = s * 1.2
+    tail = cap(12, 13, 12.5 + sw * 0.3, 9.5, 1.5) | cap(12.5 + sw * 0.3, 9.5, 15.0 + sw, 7.0, 1.1) | \
+        cap(15.0 + sw, 7.0, 17.0 + sw * 0.6, 3.5, 0.7)
+    if view == "back":
+        # from behind: the head is up the screen, the tail swings toward us
+        tail = cap(12, 20, 12.0 + sw * 0.3, 24.5, 1.4) | cap(12.0 + sw * 0.3, 24.5, 14.5 + sw, 27.5, 1.0) | \
+            cap(14.5 + sw, 27.5, 18.0 + sw * 0.6, 28.5, 0.6)
+        hy = 9.5 + bob
+        c.sticker(ell(12, hy, 4.4, 3.2), rp)
+    else:
+        c.sticker(tail, tr, hl=False)
+    for k, (ly, reach) in enumerate(((15.5, 6.5), (23.0, 7.8))):
+        for sgn in (-1, 1):
+            lift = 1.0 if (s != 0 and (sgn == s) == (k == 0)) else 0.0
+            sx, sy = 12 + sgn * 3.0, ly + bob
+            ex, ey = 12 + sgn * reach, ly - 1.2 + bob - lift
+            fx, fy = 12 + sgn * (reach + 1.0), ly + 2.8 + bob - lift
+            c.sticker(cap(sx, sy, ex, ey, 1.1) | cap(ex, ey, fx, fy, 1.0), rp, hl=False)
+            toes = {(int(fx) + sgn * k2 - (1 if sgn < 0 else 0), int(fy) + 1) for k2 in (-1, 0, 1)}
+            c.sticker(toes, rp, hl=False, shading=False)
+    back = ell(12, 18.0 + bob - (3.0 if view == "back" else 0), 4.3, 6.2)
+    bm = c.sticker(back, rp)
+    mc = sp.get("markcol", (244, 232, 96))
+    for x, y in ((10, 14), (13, 16), (10, 18), (13, 20)):
+        y += bob - (3 if view == "back" else 0)
+        if (x, y) in bm:
+            c.dot(x, y, mc)
+    if view == "back":
+        c.sticker(tail, tr, hl=False)
+        return
+    hy = 25.0 + bob
+    head = ell(12, hy, 4.9, 3.2)
+    c.sticker(head, rp)
+    br = ramp(sp["belly"])
+    c.paint({p for p in ell(12, hy + 2.0, 3.0, 1.2) if p in head}, br["b"])
+    # eyes on the sides of the head, looking out
+    for sgn in (-1, 1):
+        ex = int(12 + sgn * 3.0) - (1 if sgn < 0 else 0)
+        c.dot(ex, int(hy) - 1, (255, 255, 255)); c.dot(ex, int(hy), (30, 36, 24))
+        c.dot(ex - sgn, int(hy) - 1, (30, 36, 24))
+    mc2 = mix(rp["o"], (0, 0, 0), 0.2)
+    for x in range(9, 15):
+        c.dot(x, int(hy + 1.5), mc2)
+    c.dot(11, int(hy) - 2, rp["s"]); c.dot(12, int(hy) - 2, rp["s"])
+
+
+def front_flamingo(c, sp, s, view="front"):
+    """S-curved neck, bent dark-tipped beak, rosy wings with black flight
+    feathers and thin legs; standing, it tucks one leg up."""
+    rp = sp["_rp"]
+    lc = ramp(sp.get("legcol", (236, 120, 140)))
+    wr = ramp(sp.get("wingcol", rp["s"]))
+    leg = lc["s"]
+    bob = -1 if s != 0 else 0
+    by = 16.0 + bob
+    for sgn in (-1, 1):
+        xi = 12 + sgn * 2 - (1 if sgn < 0 else 0)
+        if s == 0 and sgn > 0:
+            # tucked leg: down to the knee, the shin folded back under the body
+            c.paint({(xi, 20), (xi, 21), (xi + 1, 22), (xi + 2, 23), (xi + 1, 24), (xi, 24), (xi - 1, 23)}, leg)
+            continue
+        lift = 1 if (s != 0 and sgn != s) else 0
+        c.paint(rect(xi, int(by) + 3, xi, GROUND - lift), leg)
+        c.paint({(xi + sgn, 23 - lift)}, leg)
+        c.paint(rect(xi - 1, GROUND - lift, xi + 1, GROUND - lift), leg)
+    for sgn in (-1, 1):
+        wing = poly([(12 + sgn * 2.0, by - 3.0), (12 + sgn * 6.6, by - 1.0), (12 + sgn * 6.2, by + 3.5),
+                     (12 + sgn * 3.0, by + 3.5)])
+        c.sticker(wing, wr, hl=False)
+        for x, y in ((12 + sgn * 5.6, by + 2.6), (12 + sgn * 4.6, by + 2.6), (12 + sgn * 5.6, by + 1.6)):
+            c.paint({(int(x), int(y))}, (52, 36, 48))
+    c.sticker(ell(12, by, 4.6, 4.0), rp)
+    neck = cap(12, by - 2.5, 13.6, by - 5.5, 1.05) | cap(13.6, by - 5.5, 12.8, by - 8.5, 1.05) | \
+        cap(12.8, by - 8.5, 11.0, by - 10.5, 1.05)
+    c.sticker(neck, rp, hl=False)
+    hy = by - 11.8
+    c.sticker(ell(11.5, hy, 2.6, 2.2), rp, hl=False)
+    if view == "back":
+        return
+    c.dot(10, int(hy) - 1, (40, 30, 52)); c.dot(13, int(hy) - 1, (40, 30, 52))
+    beak = {(10, int(hy) + 1), (11, int(hy) + 1), (12, int(hy) + 1), (10, int(hy) + 2), (11, int(hy) + 2),
+            (10, int(hy) + 3), (11, int(hy) + 3), (11, int(hy) + 4)}
+    c.sticker(beak, ramp((250, 226, 228)), hl=False, shading=False)
+    c.paint({(10, int(hy) + 3), (11, int(hy) + 3), (11, int(hy) + 4)}, sp.get("beak", (60, 40, 50)))
+
+
+def front_swallow(c, sp, s, view="front"):
+    """Small body, rust-red throat, long slender wings swept out and down past
+    the body and the two long streamers of the forked tail."""
+    rp = sp["_rp"]
+    wr = ramp(sp.get("wingcol", rp["s"]))
+    tr = ramp(sp.get("tailcol", rp["s"]))
+    bob = -1 if s != 0 else 0
+    by = 19.0 + bob
+    flap = {-1: -1.0, 0: 0.0, 1: 1.0}[s]
+    for sgn in (-1, 1):
+        c.sticker(cap(12 + sgn * 0.8, by + 3, 12 + sgn * 4.6, GROUND - 0.5, 0.55), tr, hl=False, shading=False)
+    body = ell(12, by, 4.0, 4.4)
+    hy = by - 6.2
+    head = ell(12, hy, 3.5, 3.2)
+    if view == "back":
+        c.sticker(body | head, rp)
+    for sgn in (-1, 1):
+        pts = [(12 + sgn * 2.0, by - 5.0), (12 + sgn * 4.5, by - 4.5), (12 + sgn * 9.0, by + 1.5 + flap),
+               (12 + sgn * 11.2, by + 7.5 + flap), (12 + sgn * 6.5, by + 1.5 + flap * 0.5), (12 + sgn * 3.5, by + 1)]
+        c.sticker(poly(pts), wr)
+    if view == "back":
+        return
+    c.sticker(body, rp)
+    br = ramp(sp["belly"])
+    c.sticker({p for p in ell(12, by + 1.4, 3.0, 3.2) if p in body}, br, outline=False, hl=False)
+    c.sticker(head, rp)
+    c.paint({p for p in ell(12, hy + 2.7, 1.8, 1.0) if p in head}, (196, 74, 56))
+    eye = sp.get("eyecol", (250, 240, 200))
+    for x in (9, 14):
+        c.dot(x, int(hy) - 1, eye); c.dot(x, int(hy), eye)
+    c.sticker({(11, int(hy) + 1), (12, int(hy) + 1)}, ramp(sp.get("beak", (70, 60, 70))), outline=False, shading=False)
+
+
+def side_flamingo(c, sp, s):
+    """Facing right: thin legs bending at the backward knee, an S-shaped neck
+    and the bent, dark-tipped beak."""
+    rp = sp["_rp"]
+    lc = ramp(sp.get("legcol", (236, 120, 140)))
+    wr = ramp(sp.get("wingcol", rp["s"]))
+    bob = -1 if s != 0 else 0
+    by = 16.0 + bob
+    for far in (True, False):
+        dx = (-2.0 * s if far else 2.0 * s) + (0 if s else (-1.0 if far else 1.0))
+        leg = lc["o"] if far else lc["s"]
+        hx0, hy0 = 10, int(by) + 3
+        kx, ky = int(round(10 + dx * 0.5 - 1)), 22
+        fx = int(round(10 + dx))
+        if s == 0 and far:
+            # standing on one leg, the other folded up under the body
+            c.paint(cap(hx0 + 0.5, hy0, 11.5, 21.5, 0.5) | cap(11.5, 21.5, 8.5, 20.5, 0.5), leg)
+            continue
+        c.paint(cap(hx0 + 0.5, hy0, kx + 0.5, ky + 0.5, 0.5) | cap(kx + 0.5, ky + 0.5, fx + 0.5, GROUND + 0.5, 0.5), leg)
+        c.paint({(fx + 1, GROUND), (fx + 2, GROUND)}, leg)
+    c.sticker(poly([(4.5, by - 2.0), (7.0, by - 0.5), (6.0, by + 2.0), (3.0, by + 0.5)]), wr, hl=False)
+    c.sticker(ell(10.5, by, 5.4, 3.5), rp)
+    wing = poly([(6.0, by - 2.5), (12.5, by - 2.5), (13.0, by + 0.5), (9.0, by + 2.5), (4.5, by + 1.0)])
+    c.sticker(wing, wr, hl=False)
+    c.paint({(5, int(by)), (6, int(by)), (5, int(by) + 1), (6, int(by) - 1)}, (52, 36, 48))
+    neck = cap(14.0, by - 2.0, 16.0, by - 5.5, 1.0) | cap(16.0, by - 5.5, 14.0, by - 8.5, 1.0) | \
+        cap(14.0, by - 8.5, 15.0, by - 10.5, 1.0)
+    c.sticker(neck, rp, hl=False)
+    hy = by - 11.5
+    c.sticker(ell(15.5, hy, 2.4, 2.0), rp, hl=False)
+    c.dot(16, int(hy) - 1, (40, 30, 52))
+    beak = {(18, int(hy)), (19, int(hy)), (18, int(hy) + 1), (19, int(hy) + 1), (20, int(hy) + 1),
+            (20, int(hy) + 2), (20, int(hy) + 3)}
+    c.sticker(beak, ramp((250, 226, 228)), hl=False, shading=False)
+    c.paint({(20, int(hy) + 2), (20, int(hy) + 3), (20, int(hy) + 1)}, sp.get("beak", (60, 40, 50)))
+
+
+SIDES = {"flamingo": side_flamingo}
+
+FRONTS = {"tortoise": front_tortoise, "lizard": front_lizard, "flamingo": front_flamingo, "swallow": front_swallow}
+
+
 PLANS = {"ball": plan_ball, "upright": plan_upright, "quad": plan_quad,
          "bird": plan_bird, "float": plan_float, "star": plan_star}
 
@@ -1221,7 +1452,12 @@ def render_sheet(sp):
         cells = []
         for col, s in enumerate(COL_STRIDE):
             c = Cell(flip=flip)
-            PLANS[sp["plan"]](c, sp, view, s)
+            if view in ("front", "back") and sp.get("front"):
+                FRONTS[sp["front"]](c, sp, s, view)
+            elif view == "side" and sp.get("side"):
+                SIDES[sp["side"]](c, sp, s)
+            else:
+                PLANS[sp["plan"]](c, sp, view, s)
             if sp.get("sparkle") and sp["plan"] != "star":
                 draw_sparkles(c, sp, s)
             cells.append(c)
@@ -1240,10 +1476,58 @@ def render_sheet(sp):
             print("warning: %s row %d does not fit (%d..%d, %d..%d)" % (sp.get("sheet"), r, x0, x1, y0, y1))
         for col, c in enumerate(cells):
             grid = c.finish(bg, sp["_rp"]["o"], dx, dy)
+            if sp.get("rim"):
+                add_rim(grid, bg, rim_colours(sp["body"]) if sp["rim"] is True else sp["rim"])
             for y in range(CH):
                 for x in range(CW):
                     img.putpixel((col * CW + x, r * CH + y), grid[y][x])
     return img
+
+
+def add_rim(grid, bg, rim):
+    """Dark pixels on the figure's silhouette take the rim colour, so the
+    outline shows on a black desktop while the dark body shows on a light one."""
+    hi, lo = rim
+    edge = {}
+    for y in range(CH):
+        for x in range(CW):
+            if grid[y][x] == bg or lum(grid[y][x]) >= LIGHT_MIN:
+                continue
+            open_ = [(dx, dy) for dx, dy in N4
+                     if not (0 <= x + dx < CW and 0 <= y + dy < CH) or grid[y + dy][x + dx] == bg]
+            if open_:
+                edge[(x, y)] = hi if ((-1, 0) in open_ or (0, -1) in open_) else lo
+    for (x, y), col in edge.items():
+        grid[y][x] = col
+
+
+ROW_NAMES = ("back", "right", "front", "left")
+
+
+def contrast_shares(img):
+    """(row, col, figure pixels, light share, dark share) for every cell; the
+    figure is every pixel that is not the sheet's background at (0, 0)."""
+    px = img.load()
+    bg = px[0, 0]
+    out = []
+    for r in range(4):
+        for col in range(3):
+            fig = [px[col * CW + x, r * CH + y] for y in range(CH) for x in range(CW)]
+            fig = [p for p in fig if p != bg]
+            n = max(1, len(fig))
+            out.append((r, col, len(fig), sum(lum(p) >= LIGHT_MIN for p in fig) / n,
+                        sum(lum(p) <= DARK_MAX for p in fig) / n))
+    return out
+
+
+def contrast_problems(name, img):
+    bad = []
+    for r, col, n, light, dark in contrast_shares(img):
+        for what, share, rule in (("light", light, ">= %d" % LIGHT_MIN), ("dark", dark, "<= %d" % DARK_MAX)):
+            if share < MIN_SHARE:
+                bad.append("%s row %d (%s) column %d: %.0f%% of %d figure pixels have luminance %s, needs %.0f%%"
+                           % (name, r, ROW_NAMES[r], col, 100 * share, n, rule, 100 * MIN_SHARE))
+    return bad
 
 
 def fix_key(img, bg):
@@ -1399,7 +1683,7 @@ def make_contact(sheets, recipes):
     cols = 10
     cw, ch = CW * scale + 8, CH * scale + 26
     rows = (len(recipes) + cols - 1) // cols
-    walk_h = 3 * (CH * 2 + 6) + 40
+    walk_h = 3 * (CH * 2 + 6) + 40 + 2 * (18 + 3 * (CH * 2 + 4) + 2 * (CH + 4) + 20)
     W = cols * cw + 8
     H = rows * ch + 8 + walk_h + 40
     im = Image.new("RGB", (W, H), (246, 244, 238))
@@ -1413,6 +1697,20 @@ def make_contact(sheets, recipes):
         label = "%s %s" % (tag, sp["name"])
         d.text((x, y + CH * scale + 4), label, font=f, fill=(40, 36, 50))
     y0 = 8 + rows * ch + 6
+    # every front on a black and on a white desktop, twice and once the size
+    for ground, caption in (((0, 0, 0), "黒い壁紙の上 (2倍・等倍)"), ((255, 255, 255), "白い壁紙の上 (2倍・等倍)")):
+        d.text((8, y0), caption, font=f, fill=(40, 36, 50))
+        y0 += 18
+        per2, per1 = 20, 29
+        h2 = ((len(recipes) + per2 - 1) // per2) * (CH * 2 + 4)
+        h1 = ((len(recipes) + per1 - 1) // per1) * (CH + 4)
+        d.rectangle((4, y0, W - 5, y0 + h2 + h1 + 12), fill=ground)
+        for i, sp in enumerate(recipes):
+            paste_cell(im, sheets[sp["sheet"]], 1, 2, 12 + (i % per2) * (CW * 2 + 4), y0 + 4 + (i // per2) * (CH * 2 + 4),
+                       2, bg_to=True)
+            paste_cell(im, sheets[sp["sheet"]], 1, 2, 12 + (i % per1) * 35, y0 + 8 + h2 + (i // per1) * (CH + 4),
+                       1, bg_to=True)
+        y0 += h2 + h1 + 12 + 8
     d.text((8, y0), "歩き (列 1,0,1,2 / 後ろ・右・前・左)", font=f, fill=(40, 36, 50))
     y0 += 20
     k = 2
@@ -1491,6 +1789,15 @@ def make_md(recipes):
     for k in sorted(SPECIAL_EVOLUTION):
         n = SPECIAL_EVOLUTION[k]
         out.append("| %d | %d %s |" % (k, n, SPECIES[n - 1]["name"]))
+    out += ["", "## On any desktop", "",
+            "Every cell of every species sheet (01..53) must read on a black and on a white wallpaper:",
+            "at least a quarter of its figure pixels (those that differ from the sheet's pixel (0, 0))",
+            "have a luminance (0.299 R + 0.587 G + 0.114 B) of %d or more, and at least a quarter %d or less."
+            % (LIGHT_MIN, DARK_MAX),
+            "Night species keep their dark bodies and get a moonlit rim: the dark pixels on their",
+            "silhouette take a light tint of the body colour, brighter on the top and left edges.",
+            "The generator measures every cell and names each one that falls short.",
+            "The contact sheet above shows every front on black and on white, twice and once the real size."]
     out += ["", "## Sheets", "",
             "`assets/sheets/CharGZ_NN.png` (00..53) and `CharGZ2_N.png` (1..4): 72×128 RGB, 3 columns × 4 rows",
             "of 24×32 cells. Rows: back, right, front, left. Columns: stride, standing, other stride",
@@ -1500,7 +1807,8 @@ def make_md(recipes):
             "`src/sim/pet_kinds.cpp` come from one script (needs Debian's python3-pil and",
             "fonts-ipafont-mincho):", "",
             "```", "/usr/bin/python3 tools/artgen/artgen.py", "```", "",
-            "Output is byte-for-byte reproducible.", ""]
+            "Output is byte-for-byte reproducible. The script ends with status 1, after writing",
+            "everything, when a cell falls short of the contrast rule above.", ""]
     with open(os.path.join(ROOT, "docs/pets.md"), "w", encoding="utf-8") as fh:
         fh.write("\n".join(out))
 
@@ -1508,16 +1816,22 @@ def make_md(recipes):
 def main():
     recipes = all_recipes()
     sheets = {}
+    problems = []
     for sp in recipes:
         img = render_sheet(sp)
         sheets[sp["sheet"]] = img
         save_png(img, "assets/sheets/%s.png" % sp["sheet"])
+        if sp["sheet"].startswith("CharGZ_") and sp.get("num", 0) > 0:  # the fluff-ball's colours are fixed
+            problems += contrast_problems(sp["sheet"], img)
     make_icons(sheets["CharGZ_00"])
     make_splash(sheets)
     make_contact(sheets, recipes)
     make_cpp(recipes)
     make_md(recipes)
+    for line in problems:
+        print("too little contrast: " + line, file=sys.stderr)
+    return 1 if problems else 0
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

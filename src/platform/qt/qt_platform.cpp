@@ -300,10 +300,12 @@ void QtPlatform::makeTopmostAndShow() {
 
 void QtPlatform::showWindow() {
   window_->winId();  // the native window, so its properties are set before it maps
+  keepOutOfTaskbar(window_);
+  applyShape();
   QWindow* handle = window_->windowHandle();
   handle->installEventFilter(keyFilter_);
   if (acceptsFocus_) handle->setFlag(Qt::WindowDoesNotAcceptFocus, false);
-  applyShape();  // maps the window when anything shows
+  window_->show();
   if (acceptsFocus_) takeFocus();
 }
 
@@ -547,17 +549,6 @@ void QtPlatform::applyShape() {
   counters_.shapeRects += long(rects.size());
   sentShape_ = std::move(rects);
   shapeSent_ = true;
-  // With nothing to show (no pets, or hidden, and no panel) the window is
-  // taken off the screen: openbox draws the frame of a window whose shape
-  // is empty as a black full-screen rectangle once it next redraws it.
-  if (shown_ && sentShape_.empty() == window_->isVisible()) {
-    if (sentShape_.empty()) {
-      window_->hide();
-    } else {
-      keepOutOfTaskbar(window_);  // the window manager drops it with the unmap
-      window_->show();
-    }
-  }
 }
 
 void QtPlatform::setPetsHidden(bool hidden) {

@@ -231,7 +231,9 @@ class Tray {
     while (!notices_.empty()) {
       const auto [text, problem] = std::move(notices_.front());
       notices_.erase(notices_.begin());
-      if (shown_ && platform_.trayWorking()) {
+      // A problem must reach the user: as a balloon only from an icon known to
+      // work. News may go unseen: a balloon from any icon shown.
+      if (shown_ && (platform_.trayWorking() || !problem)) {
         NOTIFYICONDATAW nid = data(NIF_INFO);
         nid.dwInfoFlags = problem ? NIIF_WARNING : NIIF_INFO;
         wcsncpy(nid.szInfoTitle, L"もこぽん", sizeof nid.szInfoTitle / sizeof(wchar_t) - 1);

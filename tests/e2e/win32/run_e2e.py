@@ -174,6 +174,8 @@ class WineSuite(PackageChecks, Suite):
                  self.t_wine_tray)
         self.run("tray menu (in Wine's own tray window): hide and show the pets, start at login "
                  "in the registry", self.t_wine_tray_items)
+        self.run("pets evolving together: one balloon from the tray icon (Wine's own tray)",
+                 self.t_wine_evolution_news)
         self.package_checks()
 
     def t_window(self):
@@ -460,6 +462,36 @@ class WineSuite(PackageChecks, Suite):
                 check("deskpet.exe" in value and "--data-dir" in value, f"value {value}")
                 self.desk.click(*self.menu_rows(p, icon)[3])
                 self.desk.wait_for(lambda: run_value() is None, "the Run value to go", 10)
+            finally:
+                p.stop()
+        finally:
+            self.desk.start_tray()
+
+    def t_wine_evolution_news(self):
+        self.desk.stop_tray()
+        try:
+            # Two pets saved fully grown but still fluff-balls evolve again at once.
+            pets = [datafile.pet(500 + 400 * i, 400, speed=1) for i in range(3)]
+            for i in (0, 2):
+                pets[i]["growthStage"] = 5
+            d, p = self.started_and_running(pets)
+            try:
+                self.wine_tray()
+                # The balloon is a window of Wine's tray (explorer), not of the program.
+                def balloons():
+                    out = []
+                    for w in self.desk.run(["xdotool", "search", "--onlyvisible", "--class",
+                                            "explorer"]).split():
+                        g = self.desk.geometry(w)
+                        if g.get("mapped") and g.get("w", 0) > 100 and g.get("h", 0) > 30:
+                            out.append(g)
+                    return out
+                before = len(balloons())
+                self.desk.wait_for(lambda: len(balloons()) > before, "the balloon", 20)
+                time.sleep(2)
+                check(len(balloons()) == before + 1, f"balloons {balloons()}")
+                saved = self.quit_and_read(p, d)
+                check([x["species"] != 0 for x in saved] == [True, False, True], f"saved {saved}")
             finally:
                 p.stop()
         finally:
