@@ -123,7 +123,8 @@ class DebSuite(Suite):
                   f"the {size} icon is not the drawn {want.width} icon")
 
     def t_install(self):
-        apt("install", self.deb)
+        # --reinstall: an installed deskpet of the same version is replaced by this build.
+        apt("install", "--reinstall", self.deb)
         check(installed(), "deskpet is not installed")
         missing = [f for f in sorted(FILES) if not os.path.exists(f)]
         check(not missing, f"missing after the install: {missing}")
