@@ -494,7 +494,7 @@ void QtPlatform::presentOverlay(const Image& overlay, const std::vector<Rect>& c
     reshaped |= mask_.update(overlay, c, key_);
     dirty += QRect(c.left, c.top, c.right - c.left, c.bottom - c.top);
   }
-  if (dirty.isEmpty() || petsHidden_) return;
+  if (dirty.isEmpty() || hiddenFor_) return;
   ++counters_.presents;
   counters_.rects += long(rects.size());
   // The shape first, then at once the pixels: X keeps no pixels outside a
@@ -540,9 +540,9 @@ std::vector<Rect> QtPlatform::visiblePanels() const {
 
 void QtPlatform::applyShape() {
   if (!window_->testAttribute(Qt::WA_WState_Created)) return;
-  if (petsHidden_ && (noPets_.width() != mask_.width() || noPets_.height() != mask_.height()))
+  if (hiddenFor_ && (noPets_.width() != mask_.width() || noPets_.height() != mask_.height()))
     noPets_.reset(mask_.width(), mask_.height());
-  std::vector<BandRect> rects = (petsHidden_ ? noPets_ : mask_).bands(visiblePanels());
+  std::vector<BandRect> rects = (hiddenFor_ ? noPets_ : mask_).bands(visiblePanels());
   if (shapeSent_ && rects == sentShape_) return;
   setShape(window_, rects, window_->translucent() ? ShapeKind::Input : ShapeKind::Bounding);
   ++counters_.shapes;
@@ -551,9 +551,11 @@ void QtPlatform::applyShape() {
   shapeSent_ = true;
 }
 
-void QtPlatform::setPetsHidden(bool hidden) {
-  if (hidden == petsHidden_) return;
-  petsHidden_ = hidden;
+void QtPlatform::hideFor(unsigned reason, bool on) {
+  const unsigned was = hiddenFor_;
+  hiddenFor_ = on ? hiddenFor_ | reason : hiddenFor_ & ~reason;
+  const bool hidden = hiddenFor_ != 0;
+  if (hidden == (was != 0)) return;
   // A pet held as it disappears is let go where it is.
   moveSinceTick_.reset();
   if (hidden && form_) form_->Form_MouseUp(1, 0, 0, 0);
@@ -596,13 +598,18 @@ void QtPlatform::takeFocus() {
 }
 
 void QtPlatform::afterTick() {
-  // A few times a second: without a compositor the translucent window's
-  // see-through pixels show black, and with one the shaped window costs the
-  // X server twice as much.
-  if (choice_ == OverlayChoice::Auto && ++watchTicks_ >= kWatchTicks) {
+  // A few times a second: whether the active window is full screen, and
+  // whether a compositor runs (without one the translucent window's
+  // see-through pixels show black; with one the shaped window costs the X
+  // server twice as much).
+  if (++watchTicks_ >= kWatchTicks) {
     watchTicks_ = 0;
-    const bool translucent = compositor_.poll();
-    if (translucent != window_->translucent()) switchOverlay(translucent);
+    if (choice_ == OverlayChoice::Auto) {
+      const bool translucent = compositor_.poll();
+      if (translucent != window_->translucent()) switchOverlay(translucent);
+    }
+    // Games, videos and slide shows full screen: the pets step aside.
+    hideFor(kForFullScreen, fullScreen_.poll(unsigned(window_->winId())));
   }
   if (!moveSinceTick_ || !form_) return;
   // The pointer reading trails by a tick, so two ticks after the last move

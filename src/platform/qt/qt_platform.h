@@ -48,10 +48,11 @@ class QtPlatform : public Platform {
   void setOnEnd(std::function<void()> f) { onEnd_ = std::move(f); }
   // Called with each piece of news for the user (pets that evolved).
   void setOnAnnounce(std::function<void(std::string_view)> f) { onAnnounce_ = std::move(f); }
-  // Hides the pets or shows them again. Hidden pets go on living; nothing of
-  // the overlay but an open panel shows or takes clicks.
-  void setPetsHidden(bool hidden);
-  bool petsHidden() const { return petsHidden_; }
+  // Hides the pets or shows them again (the user's choice). Hidden pets go on
+  // living; nothing of the overlay but an open panel shows or takes clicks.
+  // They also step aside, the same way, while the active window is full screen.
+  void setPetsHidden(bool hidden) { hideFor(kByUser, hidden); }
+  bool petsHidden() const { return (hiddenFor_ & kByUser) != 0; }
   // Without a usable data folder no file is read or written at all: the
   // program never falls back to another folder.
   void setFilesUsable(bool usable) { filesUsable_ = usable; }
@@ -158,7 +159,11 @@ class QtPlatform : public Platform {
   std::function<void()> onEnd_;
   std::function<void(std::string_view)> onProblem_;
   std::function<void(std::string_view)> onAnnounce_;
-  bool petsHidden_ = false;
+  // Why the pets are hidden: a set of reasons; shown when there is none.
+  static constexpr unsigned kByUser = 1, kForFullScreen = 2;
+  unsigned hiddenFor_ = 0;
+  void hideFor(unsigned reason, bool on);
+  FullScreenWatch fullScreen_;
   ShapeMask noPets_;  // an empty mask: the shape of the panels alone
   bool filesUsable_ = true;
   Counters counters_;

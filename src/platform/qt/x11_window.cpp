@@ -141,6 +141,54 @@ bool CompositorWatch::now() {
   return poll();
 }
 
+FullScreenWatch::~FullScreenWatch() {
+  xcb_connection_t* c = connection();
+  if (!c) return;
+  if (activePending_) xcb_discard_reply(c, activeCookie_);
+  if (statePending_) xcb_discard_reply(c, stateCookie_);
+}
+
+bool FullScreenWatch::poll(unsigned int own) {
+  xcb_connection_t* c = connection();
+  if (!c) return false;
+  if (activeAtom_ == XCB_ATOM_NONE) {
+    activeAtom_ = atom(c, "_NET_ACTIVE_WINDOW");
+    stateAtom_ = atom(c, "_NET_WM_STATE");
+    fullAtom_ = atom(c, "_NET_WM_STATE_FULLSCREEN");
+  }
+  if (statePending_) {
+    statePending_ = false;
+    last_ = false;
+    if (xcb_get_property_reply_t* r =
+            xcb_get_property_reply(c, xcb_get_property_cookie_t{stateCookie_}, nullptr)) {
+      const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(r));
+      const int n = r->format == 32 ? xcb_get_property_value_length(r) / 4 : 0;
+      for (int i = 0; i < n; ++i) last_ |= atoms[i] == fullAtom_;
+      std::free(r);
+    }
+  }
+  if (activePending_) {
+    activePending_ = false;
+    xcb_window_t active = XCB_WINDOW_NONE;
+    if (xcb_get_property_reply_t* r =
+            xcb_get_property_reply(c, xcb_get_property_cookie_t{activeCookie_}, nullptr)) {
+      if (r->format == 32 && xcb_get_property_value_length(r) >= 4)
+        active = *static_cast<const xcb_window_t*>(xcb_get_property_value(r));
+      std::free(r);
+    }
+    if (active != XCB_WINDOW_NONE && active != own) {
+      stateCookie_ = xcb_get_property(c, 0, active, stateAtom_, XCB_ATOM_ATOM, 0, 64).sequence;
+      statePending_ = true;
+    } else {
+      last_ = false;
+    }
+  }
+  activeCookie_ = xcb_get_property(c, 0, rootOf(c), activeAtom_, XCB_ATOM_WINDOW, 0, 1).sequence;
+  activePending_ = true;
+  xcb_flush(c);
+  return last_;
+}
+
 PointerReader::~PointerReader() {
   xcb_connection_t* c = connection();
   if (pending_ && c) xcb_discard_reply(c, cookie_);

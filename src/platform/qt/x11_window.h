@@ -48,6 +48,22 @@ class CompositorWatch {
   bool last_ = false;
 };
 
+// Whether the active window (_NET_ACTIVE_WINDOW) is full screen
+// (_NET_WM_STATE_FULLSCREEN), asked of the window manager and the X server
+// without waiting: each poll takes the answers to the questions the previous
+// one sent. No window manager, no answer, or `own` active: not full screen.
+class FullScreenWatch {
+ public:
+  ~FullScreenWatch();
+  bool poll(unsigned int own);
+
+ private:
+  unsigned int activeAtom_ = 0, stateAtom_ = 0, fullAtom_ = 0;
+  bool activePending_ = false, statePending_ = false;
+  unsigned int activeCookie_ = 0, stateCookie_ = 0;
+  bool last_ = false;
+};
+
 // The pointer's place on the screen, asked of the X server one tick ahead:
 // each reading takes the answer to the question sent at the previous one and
 // sends the next, so the program never waits for the server. Without X it

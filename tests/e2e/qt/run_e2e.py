@@ -111,6 +111,9 @@ class QtSuite(Suite):
         self.run("tray menu saves and quits", self.t_tray_quit)
         self.run("tray menu hides the pets (clicks go through) and shows them again",
                  self.t_tray_hide)
+        self.run("a full-screen window in front: the pets step aside (clicks reach it), and "
+                 "come back when it leaves full screen; a maximised one does not count",
+                 self.t_full_screen)
         self.run("tray menu: start at login writes and removes the autostart entry",
                  self.t_tray_autostart)
         self.run("pets evolving together: one message from the tray icon", self.t_evolution_news)
@@ -732,6 +735,41 @@ class QtSuite(Suite):
             self.desk.wait_for(pet_back, "the pet to come back", 3)
         finally:
             p.stop()
+
+    def t_full_screen(self):
+        pet = datafile.pet(900, 500, speed=1)
+        d, p = self.started_and_running([pet])
+        beneath = str(self.desk.beneath)
+        w = p.window()
+
+        def wm(*args):
+            subprocess.run(["wmctrl", "-i", "-r", beneath] + list(args), env=self.desk.env,
+                           check=True, timeout=10)
+
+        def pet_shown():
+            b = self.desk.shown_box(w)
+            return b is not None and b[0] < pet["posX"] + 80 and b[2] > pet["posX"] - 60
+        try:
+            subprocess.run(["wmctrl", "-i", "-a", beneath], env=self.desk.env, check=True)
+            box = self.shown_near(pet)
+            middle = ((box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
+            wm("-b", "add,maximized_vert,maximized_horz")
+            time.sleep(1.5)
+            check(pet_shown(), "the pets hid for a maximised window")
+            wm("-b", "remove,maximized_vert,maximized_horz")
+            wm("-b", "add,fullscreen")
+            self.desk.wait_for(lambda: not pet_shown(), "the pets to step aside", 3)
+            before = self.desk.xev_presses()
+            self.desk.click(*middle)
+            self.desk.wait_for(lambda: self.desk.xev_presses() > before,
+                               "the full-screen window to get the click", 3)
+            wm("-b", "remove,fullscreen")
+            self.desk.wait_for(pet_shown, "the pets to come back", 3)
+            check(p.proc.poll() is None, "the program ended")
+        finally:
+            p.stop()
+            subprocess.run(["wmctrl", "-i", "-r", beneath, "-b", "remove,fullscreen"],
+                           env=self.desk.env, timeout=10)
 
     def t_tray_autostart(self):
         config = tempfile.mkdtemp(dir=self.tmp, prefix="config-")

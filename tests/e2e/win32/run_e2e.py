@@ -160,7 +160,8 @@ class WineSuite(PackageChecks, Suite):
         self.run("a second instance in the same folder is refused", self.t_second_instance)
         self.run("data folder: a portable copy keeps its pets beside itself, an installed one "
                  "in %APPDATA%\\deskpet", self.t_data_folder)
-        self.run("first run: welcome panel with Japanese captions, OK, new-pet panel, a pet",
+        self.run("first run: welcome panel with Japanese captions, OK, new-pet panel, a pet; "
+                 "an Escape after the panels closed is not the program's",
                  self.t_first_run)
         # Under Wine 8 with trayer the icon docks but shows no picture and its
         # clicks never come, so the double-click is the way tested here.
@@ -340,6 +341,17 @@ class WineSuite(PackageChecks, Suite):
             time.sleep(0.5)
             mask = self.desk.changes(self.desk.screenshot())
             check(count_white(mask) >= 150, "no pet on the desktop")
+            # The slot list follows; its OK closes it. The clicks left Wine's
+            # keyboard with the overlay: with no panel shown, an Escape typed
+            # is not the program's.
+            self.desk.wait_for(lambda: self.desk.panel_shown(SLOT_LIST), "the slot list", 5)
+            self.desk.click(*child_centre(SLOT_LIST, 3360, 5520, 1095, 375))
+            self.desk.wait_for(lambda: not self.desk.panel_shown(SLOT_LIST),
+                               "the slot list to go", 5)
+            time.sleep(0.5)
+            self.desk.xdo("key", "Escape")
+            time.sleep(0.5)
+            check(p.proc.poll() is None, "an Escape with no panel shown ended the program")
             saved = self.quit_and_read(p, d)
             check(len(saved) == 1, f"saved pets {saved}")
             # The Japanese short date (this suite's locale is ja_JP).
