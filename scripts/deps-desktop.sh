@@ -8,4 +8,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libxcb1-dev libxcb-shape0-dev
   fonts-ipafont-mincho xvfb openbox trayer xdotool x11-apps x11-utils python3 python3-pil
   xpenguins xcompmgr wmctrl desktop-file-utils)
+# The Debian package: dpkg-shlibdeps (and file) for its dependencies, and the
+# validator of its metainfo (desktop-file-validate checks its desktop entry).
+packages+=(dpkg-dev file appstream)
 exec "$(dirname "$0")/install-missing.sh" "${packages[@]}"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the core's unit and
 # replay tests under AddressSanitizer and UBSan, a minute of fuzzing the data
-# file reader, the Linux desktop program's tests on a real X server, and the
-# Windows program's tests under Wine.
+# file reader, the Linux desktop program's tests on a real X server, its Debian
+# package (installed on this machine with apt, then removed), and the Windows
+# program's and its packages' tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -21,6 +22,9 @@ echo "== Linux desktop program on Xvfb"
 cmake -S . -B build-qt -G Ninja -DDESKPET_QT=ON -DDESKPET_BENCH=OFF >/dev/null
 cmake --build build-qt
 ctest --test-dir build-qt --output-on-failure -R '^qt_'
+
+echo "== Debian package: validated, installed, run on Xvfb, removed"
+scripts/e2e-deb.sh build-qt
 
 echo "== Windows program under Wine"
 scripts/e2e-win32.sh

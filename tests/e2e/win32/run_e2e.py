@@ -17,6 +17,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 import datafile  # noqa: E402
 from datafile import DATA  # noqa: E402
+from packages import PackageChecks  # noqa: E402
 from xdesk import (HEIGHT, TWIPS, WIDTH, Desktop, Program, Suite, around, check,  # noqa: E402
                    SPLASH_SECONDS, child_centre, clear_of_minute_save,
                    count_white, file_state, key_pixels, main, pet_box, recent_dates, save_shot)
@@ -132,7 +133,7 @@ class WineProgram(Program):
 
 # ---------------------------------------------------------------- the checks
 
-class WineSuite(Suite):
+class WineSuite(PackageChecks, Suite):
     prefix = "deskpet-w32-e2e-"
 
     def __init__(self, exe, only):
@@ -142,8 +143,8 @@ class WineSuite(Suite):
     def desktop(self):
         return WineDesktop(self.tmp)
 
-    def program(self, workdir):
-        return WineProgram(self.desk, self.exe, workdir)
+    def program(self, workdir, exe=None, args=None):
+        return WineProgram(self.desk, exe or self.exe, workdir, args)
 
     def quit_and_read(self, p, d):
         return super().quit_and_read(p, d, p.close_window, "WM_CLOSE")
@@ -184,6 +185,7 @@ class WineSuite(Suite):
                  self.t_linked_data_file)
         self.run("history list: the widest line scrolls into view in full (GDI measure)",
                  self.t_history_line_width)
+        self.package_checks()
 
     def t_window(self):
         d, p = self.started_and_running([datafile.pet(1700, 300, speed=1)])
@@ -422,26 +424,12 @@ class WineSuite(Suite):
         try:
             d, p = self.started_and_running([datafile.pet(900, 300, speed=1)])
             try:
-                def tray():
-                    for w in self.desk.run(["xdotool", "search", "--name",
-                                            "Wine System Tray"]).split():
-                        g = self.desk.geometry(w)
-                        if g.get("mapped"):
-                            return g
-                    return None
-                g = self.desk.wait_for(tray, "Wine's tray window", 10)
-                time.sleep(0.5)
-                icon = (g["x"] + min(g["w"], 32) // 2, g["y"] + g["h"] // 2)
+                icon = self.wine_tray()
                 self.desk.click(*icon)
                 self.desk.wait_for(lambda: self.desk.panel_shown(SLOT_LIST), "the slot list", 5)
                 # The menu's second line shows the information panel (Picture2,
                 # where the welcome shows too).
-                before = {w for w, _ in p.small_windows()}
-                self.desk.click(*icon, button=3)
-                menu = self.desk.wait_for(
-                    lambda: [m for m in p.small_windows() if m[0] not in before], "the menu", 5)
-                m = menu[0][1]
-                self.desk.click(m["x"] + m["w"] // 2, m["y"] + int(m["h"] * 0.43))
+                self.desk.click(*self.menu_rows(p, icon)[1])
                 self.desk.wait_for(lambda: self.desk.panel_shown(WELCOME), "the information panel",
                                    5)
             finally:
