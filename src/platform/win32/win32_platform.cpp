@@ -307,7 +307,9 @@ bool Win32Platform::fullScreenInFront() const {
   // is not enough: it also says so for a maximised window when the taskbar
   // hides itself.
   HWND front = GetForegroundWindow();
-  if (!front || front == GetDesktopWindow() || front == GetShellWindow()) return false;
+  if (!front || front == GetDesktopWindow() || front == GetShellWindow() ||
+      !IsWindowVisible(front) || IsIconic(front))
+    return false;
   DWORD pid = 0;
   GetWindowThreadProcessId(front, &pid);
   if (pid == GetCurrentProcessId()) return false;
