@@ -3,11 +3,12 @@
 # those missing: Qt 6 and xcb, the Mincho face, a virtual X server with a
 # window manager and a tray host, xdotool, xwd screenshots read by pixel (PIL),
 # xpenguins for the CPU comparison, wmctrl to make windows full screen, and
-# desktop-file-validate for the autostart entry.
+# desktop-file-validate for the autostart entry; Xorg with the dummy driver and
+# xrandr for screens that change.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libxcb1-dev libxcb-shape0-dev
   fonts-ipafont-mincho xvfb openbox trayer xdotool x11-apps x11-utils python3 python3-pil
-  xpenguins xcompmgr wmctrl desktop-file-utils)
+  xpenguins xcompmgr wmctrl desktop-file-utils xserver-xorg-video-dummy x11-xserver-utils)
 # The Debian package: dpkg-shlibdeps (and file) for its dependencies, and the
 # validator of its metainfo (desktop-file-validate checks its desktop entry).
 packages+=(dpkg-dev file appstream)

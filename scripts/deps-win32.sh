@@ -5,7 +5,7 @@
 # and the Mincho face.
 set -euo pipefail
 packages=(g++-mingw-w64-x86-64-posix cmake ninja-build libstb-dev wine wine64 xvfb openbox trayer xdotool x11-apps
-  x11-utils python3 python3-pil locales fonts-ipafont-mincho)
+  x11-utils python3 python3-pil locales fonts-ipafont-mincho xserver-xorg-video-dummy x11-xserver-utils)
 # The portable zip and the installer (scripts/package-win32.sh).
 packages+=(nsis zip)
 exec "$(dirname "$0")/install-missing.sh" "${packages[@]}"

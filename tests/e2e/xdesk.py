@@ -154,19 +154,23 @@ class Desktop:
         env.update(HOME=home, LANG="C.UTF-8")
         return env
 
+    def server(self, fd):
+        """The X server's command line; it writes its display number to `fd`."""
+        return ["Xvfb", "-displayfd", str(fd), "-screen", "0", f"{WIDTH}x{HEIGHT}x24",
+                "-noreset", "-s", "0", "-nolisten", "tcp"]
+
     def _start_x(self):
         r, w = os.pipe()
-        xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(w), "-screen", "0", f"{WIDTH}x{HEIGHT}x24",
-             "-noreset", "-s", "0", "-nolisten", "tcp"],
-            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        server = self.server(w)
+        x = subprocess.Popen(server, pass_fds=(w,), stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
         os.close(w)
-        self.procs.append(xvfb)
+        self.procs.append(x)
         number = b""
         while not number.endswith(b"\n"):
             chunk = os.read(r, 16)
             if not chunk:
-                raise RuntimeError("Xvfb did not start")
+                raise RuntimeError(f"{server[0]} did not start")
             number += chunk
         os.close(r)
         self.env["DISPLAY"] = ":" + number.decode().strip()
@@ -176,6 +180,11 @@ class Desktop:
 
     def furnish(self):
         pass
+
+    def xrandr(self, *args):
+        return subprocess.run(["xrandr"] + list(args), env=self.env, capture_output=True,
+                              text=True, timeout=30, check=True).stdout
+
 
     def start_beneath(self, geometry):
         """An ordinary window, named "beneath", that logs the clicks it gets."""
@@ -348,6 +357,43 @@ class Desktop:
 
 # ---------------------------------------------------------------- the program
 
+
+DUMMY_CONF = """Section "Device"
+  Identifier "dummy"
+  Driver "dummy"
+  VideoRam 256000
+EndSection
+Section "Monitor"
+  Identifier "monitor"
+  HorizSync 5.0 - 1000.0
+  VertRefresh 5.0 - 200.0
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "dummy"
+  Monitor "monitor"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Modes "1920x1080" "1280x720"
+    Virtual 1920 1080
+  EndSubSection
+EndSection
+"""
+
+
+class DummyXorgDesktop(Desktop):
+    """Xorg with the dummy driver instead of Xvfb: its modes change with xrandr
+    (DUMMY0 takes 1920x1080 and 1280x720)."""
+
+    def server(self, fd):
+        conf = os.path.join(self.tmp, "dummy.conf")
+        with open(conf, "w") as f:
+            f.write(DUMMY_CONF)
+        return ["Xorg", "-displayfd", str(fd), "-config", conf, "-noreset", "-nolisten", "tcp",
+                "-logfile", os.path.join(self.tmp, "xorg.log"), "-s", "0"]
+
+
 class Program:
     """The program under test in `workdir`, its output logged beside that folder."""
     window_timeout = 10
@@ -506,6 +552,56 @@ class Suite:
             self.desk.wait_for(lambda: self.desk.text_window_shown(g, light_share),
                                "the notice's text", 5)
             check(p.proc.poll() is None, "the program ended")
+        finally:
+            p.stop()
+
+    def check_screen_change(self, desk, start, quit_and_read, drag=True):
+        """On `desk` (Xorg, dummy driver): the overlay follows each change of the
+        screen's size, and the program draws on the whole new screen (a pet
+        dragged where only the larger screen reaches shows there); pets beyond
+        the edges of a smaller screen come back inside. `start(d)` starts the
+        program on `desk` with its pets in `d`; `quit_and_read(p, d)` ends it
+        and gives the pets it saved. `drag=False` leaves out the drag."""
+        d = self.workdir([datafile.pet(1850, 1000, speed=30), datafile.pet(300, 300, speed=1)])
+        p = start(d)
+        try:
+            def overlay_size():
+                for w in desk.windows_of(p.pid):
+                    g = desk.geometry(w)
+                    if g.get("mapped") and g.get("w", 0) >= 1280:
+                        return g["w"], g["h"]
+                return None
+
+            def resize(w, h):
+                desk.xrandr("--output", "DUMMY0", "--mode", f"{w}x{h}")
+                t = time.time()
+                desk.wait_for(lambda: overlay_size() == (w, h), f"the overlay at {w}x{h}", 5)
+                print(f"# the overlay took {w}x{h} in {time.time() - t:.2f} s")
+
+            def drawn(box):  # pixels other than the bare root's black
+                return sum(1 for q in desk.screenshot().crop(box).getdata() if max(q) > 0)
+            desk.wait_for(lambda: overlay_size() == (WIDTH, HEIGHT), "the overlay", 15)
+            time.sleep(SPLASH_SECONDS)
+            resize(1280, 720)
+            resize(WIDTH, HEIGHT)
+            if drag:
+                time.sleep(1.0)  # the program may learn the size a little after the window
+                near = (240, 240, 380, 380)
+                bbox = desk.screenshot().crop(near).point(lambda v: 255 if v else 0).getbbox()
+                check(bbox is not None, "the slow pet is not near where the file put it")
+                grab = (near[0] + (bbox[0] + bbox[2]) // 2, near[1] + (bbox[1] + bbox[3]) // 2)
+                desk.drag(*grab, 1700, 900)
+                time.sleep(0.5)
+                # Where it was let go, give or take the samples of the cursor it
+                # trails by; only the larger screen reaches there.
+                n = drawn((1500, 760, 1800, 1000))
+                check(n >= 100, f"a pet dragged to (1700, 900) shows {n} pixels")
+            resize(1280, 720)
+            time.sleep(1.5)  # a step or more for the pets
+            saved = quit_and_read(p, d)
+            for pet in saved:
+                check(pet["posX"] <= 1280 - 24 and pet["posY"] <= 720 - 32,
+                      f"a pet outside the screen at {pet['posX']},{pet['posY']}")
         finally:
             p.stop()
 

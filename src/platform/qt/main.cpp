@@ -237,6 +237,26 @@ int main(int argc, char** argv) {
 
   form.Form_Load();
 
+  // A new resolution, another monitor made primary, a monitor plugged in or
+  // out: the overlay takes the primary screen's new size (once the burst of
+  // signals is over).
+  QTimer screenSettle;
+  screenSettle.setSingleShot(true);
+  screenSettle.setInterval(100);
+  QObject::connect(&screenSettle, &QTimer::timeout, [&] { form.screenChanged(); });
+  auto watchScreen = [&](QScreen* s) {
+    QObject::connect(s, &QScreen::geometryChanged, &screenSettle, qOverload<>(&QTimer::start));
+  };
+  for (QScreen* s : QGuiApplication::screens()) watchScreen(s);
+  QObject::connect(&app, &QGuiApplication::screenAdded, [&](QScreen* s) {
+    watchScreen(s);
+    screenSettle.start();
+  });
+  QObject::connect(&app, &QGuiApplication::screenRemoved, &screenSettle,
+                   qOverload<>(&QTimer::start));
+  QObject::connect(&app, &QGuiApplication::primaryScreenChanged, &screenSettle,
+                   qOverload<>(&QTimer::start));
+
   // Tray icon, once a tray is there; until then a double-click on a pet
   // opens the slot list.
   std::unique_ptr<QSystemTrayIcon> tray;

@@ -279,17 +279,24 @@ void QtPlatform::createControls() {
   });
 }
 
+// The primary screen's place on the desktop; none for a moment while the
+// last monitor goes.
+static QRect primaryGeometry() {
+  const QScreen* s = QGuiApplication::primaryScreen();
+  return s ? s->geometry() : QRect();
+}
+
 int32_t QtPlatform::screenWidthTwips() const {
-  return QGuiApplication::primaryScreen()->geometry().width() * kTwips;
+  return primaryGeometry().width() * kTwips;
 }
 int32_t QtPlatform::screenHeightTwips() const {
-  return QGuiApplication::primaryScreen()->geometry().height() * kTwips;
+  return primaryGeometry().height() * kTwips;
 }
 
 void QtPlatform::placeWindow(int32_t l, int32_t t, int32_t w, int32_t h) {
   // The program's (0, 0) is the primary screen's corner, wherever that
   // screen sits on the desktop.
-  const QPoint o = QGuiApplication::primaryScreen()->geometry().topLeft();
+  const QPoint o = primaryGeometry().topLeft();
   window_->setGeometry(o.x() + px(l), o.y() + px(t), px(w), px(h));
   mask_.reset(px(w), px(h));
 }
@@ -321,7 +328,7 @@ void QtPlatform::switchOverlay(bool translucent) {
 }
 
 Point32 QtPlatform::cursorPos() {
-  const QPoint p = pointer_.read() - QGuiApplication::primaryScreen()->geometry().topLeft();
+  const QPoint p = pointer_.read() - primaryGeometry().topLeft();
   return {p.x(), p.y()};
 }
 

@@ -25,7 +25,9 @@ constexpr UINT_PTR kTickTimer = 1;
 constexpr UINT kTrayMessage = WM_APP + 1;
 constexpr UINT kNoticeMessage = WM_APP + 2;
 constexpr UINT kTrayId = 1;
-constexpr int kFullScreenTicks = 15;  // a look for a full-screen program about every quarter second
+constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED, from Windows 8.1 on
+constexpr int kWatchTicks =
+    15;  // a look at the screen and the window in front, about every quarter second
 enum MenuCommand : UINT { kOpenList = 1, kShowInfo, kHidePets, kAtLogin, kSaveAndQuit };
 
 void writeStderr(const char* text) {
@@ -362,7 +364,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (lock) CloseHandle(lock);
   });
 
-  int fullScreenTicks = 0;
+  int watchTicks = 0;
   platform.setMessageHook([&](UINT m, WPARAM w, LPARAM, LRESULT& result) {
     switch (m) {
       case WM_TIMER:
@@ -373,11 +375,21 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         form.Fpss_Timer();
         form.Timer1_Timer();
         tray.update();
-        if (++fullScreenTicks >= kFullScreenTicks) {
-          fullScreenTicks = 0;
+        if (++watchTicks >= kWatchTicks) {
+          watchTicks = 0;
           platform.checkFullScreen();
+          // Also here: under Wine the screen's new size may not be known yet
+          // when the messages below arrive.
+          form.screenChanged();
         }
         return true;
+      case WM_DISPLAYCHANGE:
+      case kDpiChanged:
+      case WM_SETTINGCHANGE:
+        // A new resolution, scale or work area: the overlay takes the primary
+        // screen's size (nothing happens when it is the same).
+        form.screenChanged();
+        return false;
       case WM_CLOSE:
         requestQuit();
         return true;

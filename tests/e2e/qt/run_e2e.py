@@ -16,7 +16,8 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 import datafile  # noqa: E402
 from datafile import DATA  # noqa: E402
-from xdesk import (Desktop, Failure, Program, Suite, around, check,  # noqa: E402
+from xdesk import (Desktop, DummyXorgDesktop, Failure, Program, Suite, around,  # noqa: E402
+                   check,
                    child_centre, clear_of_minute_save,
                    count_white, diff_mask, file_state, inode, key_pixels, main,
                    pet_box, recent_dates, save_shot, SPLASH_SECONDS)
@@ -114,6 +115,8 @@ class QtSuite(Suite):
         self.run("a full-screen window in front: the pets step aside (clicks reach it), and "
                  "come back when it leaves full screen; a maximised one does not count",
                  self.t_full_screen)
+        self.run("the screen changes size (Xorg, dummy driver): the overlay follows, pets come "
+                 "back inside", self.t_screen_change)
         self.run("tray menu: start at login writes and removes the autostart entry",
                  self.t_tray_autostart)
         self.run("pets evolving together: one message from the tray icon", self.t_evolution_news)
@@ -770,6 +773,16 @@ class QtSuite(Suite):
             p.stop()
             subprocess.run(["wmctrl", "-i", "-r", beneath, "-b", "remove,fullscreen"],
                            env=self.desk.env, timeout=10)
+
+    def t_screen_change(self):
+        desk = DummyXorgDesktop(tempfile.mkdtemp(dir=self.tmp, prefix="xorg-"))
+        try:
+            def quit_and_read(p, d):
+                return Suite.quit_and_read(self, p, d, lambda: p.signal(signal.SIGTERM), "SIGTERM")
+            self.check_screen_change(
+                desk, lambda d: Program(desk, [self.binary, "--data-dir", d], d), quit_and_read)
+        finally:
+            desk.close()
 
     def t_tray_autostart(self):
         config = tempfile.mkdtemp(dir=self.tmp, prefix="config-")
