@@ -172,7 +172,7 @@ class WineSuite(PackageChecks, Suite):
         self.run("the screen changes size (Xorg, dummy driver): the overlay follows, pets come "
                  "back inside", self.t_screen_change)
         self.run("data folder: a portable copy keeps its pets beside itself, an installed one "
-                 "in %APPDATA%\\deskpet", self.t_data_folder)
+                 "in %APPDATA%\\deskpet; one that cannot be made is told", self.t_data_folder)
         self.run("first run: welcome panel with Japanese captions, OK, new-pet panel, a pet; "
                  "an Escape after the panels closed is not the program's",
                  self.t_first_run)
@@ -522,6 +522,18 @@ class WineSuite(PackageChecks, Suite):
             finally:
                 p.stop()
             check(os.listdir(elsewhere) == [], f"written where it started: {os.listdir(elsewhere)}")
+        # A folder that cannot be made: told, and nothing written anywhere.
+        blocker = os.path.join(elsewhere, "a-file")
+        open(blocker, "w").close()
+        p = WineProgram(self.desk, self.exe, elsewhere,
+                        args=["--data-dir", "Z:" + os.path.join(blocker, "pets").replace("/", "\\")])
+        try:
+            p.window()
+            self.desk.wait_for(lambda: p.small_windows(), "the message box", 10)
+            check(p.proc.poll() is None, "the program ended")
+        finally:
+            p.stop()
+        check(os.listdir(elsewhere) == ["a-file"], f"files written: {os.listdir(elsewhere)}")
 
     def wine_tray(self):
         def find():
@@ -580,6 +592,14 @@ class WineSuite(PackageChecks, Suite):
                 check("deskpet.exe" in value and "--data-dir" in value, f"value {value}")
                 self.desk.click(*self.menu_rows(p, icon)[3])
                 self.desk.wait_for(lambda: run_value() is None, "the Run value to go", 10)
+                # A value of a program since removed shows off; ticking repairs it.
+                subprocess.run(["wine", "reg", "add",
+                                r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run", "/v",
+                                "deskpet", "/d", r'"C:\gone\deskpet.exe"', "/f"],
+                               env=self.desk.env, capture_output=True, timeout=60, check=True)
+                self.desk.click(*self.menu_rows(p, icon)[3])
+                self.desk.wait_for(lambda: "--data-dir" in (run_value() or ""),
+                                   "the Run value repaired", 10)
             finally:
                 p.stop()
         finally:
