@@ -555,13 +555,13 @@ class Suite:
         finally:
             p.stop()
 
-    def check_screen_change(self, desk, start, quit_and_read, drag=True):
+    def check_screen_change(self, desk, start, quit_and_read):
         """On `desk` (Xorg, dummy driver): the overlay follows each change of the
         screen's size, and the program draws on the whole new screen (a pet
         dragged where only the larger screen reaches shows there); pets beyond
         the edges of a smaller screen come back inside. `start(d)` starts the
         program on `desk` with its pets in `d`; `quit_and_read(p, d)` ends it
-        and gives the pets it saved. `drag=False` leaves out the drag."""
+        and gives the pets it saved."""
         d = self.workdir([datafile.pet(1850, 1000, speed=30), datafile.pet(300, 300, speed=1)])
         p = start(d)
         try:
@@ -584,18 +584,17 @@ class Suite:
             time.sleep(SPLASH_SECONDS)
             resize(1280, 720)
             resize(WIDTH, HEIGHT)
-            if drag:
-                time.sleep(1.0)  # the program may learn the size a little after the window
-                near = (240, 240, 380, 380)
-                bbox = desk.screenshot().crop(near).point(lambda v: 255 if v else 0).getbbox()
-                check(bbox is not None, "the slow pet is not near where the file put it")
-                grab = (near[0] + (bbox[0] + bbox[2]) // 2, near[1] + (bbox[1] + bbox[3]) // 2)
-                desk.drag(*grab, 1700, 900)
-                time.sleep(0.5)
-                # Where it was let go, give or take the samples of the cursor it
-                # trails by; only the larger screen reaches there.
-                n = drawn((1500, 760, 1800, 1000))
-                check(n >= 100, f"a pet dragged to (1700, 900) shows {n} pixels")
+            time.sleep(1.0)  # the program may learn the size a little after the window
+            near = (240, 240, 380, 380)
+            bbox = desk.screenshot().crop(near).point(lambda v: 255 if v else 0).getbbox()
+            check(bbox is not None, "the slow pet is not near where the file put it")
+            grab = (near[0] + (bbox[0] + bbox[2]) // 2, near[1] + (bbox[1] + bbox[3]) // 2)
+            desk.drag(*grab, 1700, 900)
+            time.sleep(0.5)
+            # Where it was let go, give or take the samples of the cursor it
+            # trails by; only the larger screen reaches there.
+            n = drawn((1500, 760, 1800, 1000))
+            check(n >= 100, f"a pet dragged to (1700, 900) shows {n} pixels")
             resize(1280, 720)
             time.sleep(1.5)  # a step or more for the pets
             saved = quit_and_read(p, d)

@@ -18,8 +18,7 @@ sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 import datafile  # noqa: E402
 from datafile import DATA  # noqa: E402
 from packages import PackageChecks  # noqa: E402
-from xdesk import (HEIGHT, TWIPS, WIDTH, Desktop, DummyXorgDesktop, Program, Suite,  # noqa: E402
-                   around, check,
+from xdesk import (HEIGHT, TWIPS, WIDTH, Desktop, Program, Suite, around, check,  # noqa: E402
                    SPLASH_SECONDS, child_centre, clear_of_minute_save,
                    count_white, file_state, key_pixels, main, pet_box, recent_dates, save_shot)
 
@@ -112,13 +111,6 @@ class WineDesktop(Desktop):
         super().close()
 
 
-class WineDummyDesktop(DummyXorgDesktop, WineDesktop):
-    """Wine on Xorg with the dummy driver, whose modes change with xrandr."""
-
-    def furnish(self):
-        self._wine_prefix()
-
-
 class WineProgram(Program):
     window_timeout = 15
     exit_timeout = 8
@@ -169,8 +161,6 @@ class WineSuite(PackageChecks, Suite):
         self.run("a second instance in the same folder is refused", self.t_second_instance)
         self.run("a full-screen program in front: the pets step aside (clicks reach it) and "
                  "come back when it ends; a maximised window does not count", self.t_full_screen)
-        self.run("the screen changes size (Xorg, dummy driver): the overlay follows, pets come "
-                 "back inside", self.t_screen_change)
         self.run("data folder: a portable copy keeps its pets beside itself, an installed one "
                  "in %APPDATA%\\deskpet; one that cannot be made is told", self.t_data_folder)
         self.run("first run: welcome panel with Japanese captions, OK, new-pet panel, a pet; "
@@ -489,16 +479,6 @@ class WineSuite(PackageChecks, Suite):
             check(p.proc.poll() is None, "the program ended")
         finally:
             p.stop()
-
-    def t_screen_change(self):
-        desk = WineDummyDesktop(tempfile.mkdtemp(dir=self.tmp, prefix="xorg-"))
-        try:
-            # Wine resizes the window itself; whether the program's picture
-            # follows (the drag) came out differently from run to run here.
-            self.check_screen_change(desk, lambda d: WineProgram(desk, self.exe, d),
-                                     lambda p, d: self.quit_and_read(p, d), drag=False)
-        finally:
-            desk.close()
 
     def appdata(self):
         users = os.path.join(self.desk.env["WINEPREFIX"], "drive_c", "users")
