@@ -266,6 +266,8 @@ void QtPlatform::createControls() {
   // order; among themselves they keep the table's order.
   for (auto c = kControls.rbegin(); c != kControls.rend(); ++c)
     if (c->kind == ControlKind::Label) widget(c->id)->lower();
+  for (PanelWidget* p : panels_)
+    if (p) p->client()->setPrintedTexts(&printed_);
   PictureSurface* list = panels_[size_t(ControlId::Picture4)]->client();
   list->setPressHandler([this](int button, QPoint pos) {
     if (form_) form_->panelMouseDown(button, pos.x() * kTwips, pos.y() * kTwips);
@@ -518,20 +520,28 @@ void QtPlatform::drawText(Image& image, int32_t x, int32_t y, double points, uin
   QImage target(reinterpret_cast<uchar*>(image.data()), image.width(), image.height(),
                 qsizetype(image.width()) * 4, QImage::Format_RGB32);
   const QFontMetrics fm(font->second);
+  const QPoint baseline(x, y + fm.ascent());
   QRect touched(x, y, fm.horizontalAdvance(s), fm.height());
-  touched |= fm.boundingRect(s).translated(x, y + fm.ascent());
+  touched |= fm.boundingRect(s).translated(baseline);
+  touched &= QRect(0, 0, image.width(), image.height());
+  // On a scaled screen the print is kept, to be printed sharp over the
+  // scaled picture.
+  const bool keep = scale_ > 1 && !touched.isEmpty();
+  QImage before = keep ? printed_.background(image, touched) : QImage();
   {
     QPainter p(&target);
     p.setFont(font->second);
     p.setPen(QColor::fromRgb(QRgb(rgb)));
-    p.drawText(QPoint(x, y + fm.ascent()), s);
+    p.drawText(baseline, s);
   }
   // The painter wrote opaque alpha; the core compares 0x00RRGGBB values.
-  touched &= QRect(0, 0, image.width(), image.height());
   for (int row = touched.top(); row <= touched.bottom(); ++row) {
     uint32_t* p = image.row(row);
     for (int col = touched.left(); col <= touched.right(); ++col) p[col] &= 0x00FFFFFFu;
   }
+  if (keep)
+    printed_.add({&image, touched, std::move(before), wrap(image).copy(touched),
+                  mincho(pixels, true), QColor::fromRgb(QRgb(rgb)), baseline, s});
 }
 
 void QtPlatform::presentOverlay(const Image& overlay, const std::vector<Rect>& changed) {

@@ -168,6 +168,7 @@ class QtPlatform : public Platform {
   uint32_t key_ = kKeyColour;
   std::mt19937_64 rng_;
   std::map<int, QFont> textFonts_;
+  PrintedTexts printed_;
   QIcon icon_;
   std::function<void()> onEnd_;
   std::function<void(std::string_view)> onProblem_;

@@ -956,6 +956,17 @@ class QtSuite(Suite):
             pw, ph = rect[2] - rect[0], rect[3] - rect[1]
             check(abs(gw - pw) <= 2 * scale and abs(gh - ph) <= 2 * scale,
                   f"the slot list is {gw}x{gh} on screen, {pw}x{ph} expected")
+            if scale > 1:
+                # The first row's lines are printed at the screen's resolution:
+                # finer than squares of doubled pixels.
+                lines = shot.crop((rect[0] + 70 * scale, rect[1] + 45 * scale,
+                                   rect[0] + 270 * scale, rect[1] + 95 * scale))
+                px = lines.load()
+                fine = sum(1 for y in range(0, lines.height - 1, scale)
+                           for x in range(0, lines.width - 1, scale)
+                           if len({px[x + i, y + j] for i in range(scale)
+                                   for j in range(scale)}) > 1)
+                check(fine >= 50, f"the slot list's text is doubled pixels ({fine} fine squares)")
             saved = Suite.quit_and_read(self, p, d, lambda: p.signal(signal.SIGTERM), "SIGTERM")
             got = (saved[0]["posX"], saved[0]["posY"])
             want = (drop[0] // scale, drop[1] // scale)
