@@ -820,16 +820,26 @@ class QtSuite(Suite):
             pets = [datafile.pet(300, 500, speed=1), datafile.pet(1500, 300, speed=1),
                     datafile.pet(1600, 900, speed=30), datafile.pet(1750, 1000, speed=30)]
             d = self.workdir(pets)
+
+            def overlay_size():
+                for w in desk.windows_of(p.pid):
+                    g = desk.geometry(w)
+                    if g.get("mapped") and g.get("w", 0) >= 640:
+                        return g["w"], g["h"]
+                return None
+            # Off (no settings file): the primary monitor only.
+            p = Program(desk, [self.binary, "--data-dir", d], d)
+            try:
+                desk.wait_for(lambda: overlay_size() == (1280, 1080), "the overlay on the primary",
+                              15)
+            finally:
+                p.stop()
+            with open(os.path.join(d, DATA), "wb") as f:  # as they were before that run
+                f.write(datafile.format_data(pets))
             with open(os.path.join(d, "deskpet-settings.ini"), "w") as f:
                 f.write("every-monitor=1\n")
             p = Program(desk, [self.binary, "--data-dir", d], d)
             try:
-                def overlay_size():
-                    for w in desk.windows_of(p.pid):
-                        g = desk.geometry(w)
-                        if g.get("mapped") and g.get("w", 0) >= 640:
-                            return g["w"], g["h"]
-                    return None
 
                 def drawn(box):  # pixels other than the bare root's black
                     return sum(1 for q in desk.screenshot().crop(box).getdata() if max(q) > 0)
