@@ -312,7 +312,10 @@ void QtPlatform::readScreens() {
     monitors_.clear();
     return;
   }
-  scale_ = wholeScale(primary->devicePixelRatio());
+  const int scale = wholeScale(primary->devicePixelRatio());
+  // The same shape in the program's pixels is another one on the screen.
+  if (scale != scale_) shapeSent_ = false;
+  scale_ = scale;
   area_ = deviceGeometry(primary);
   monitors_.clear();
   const QList<QScreen*> screens = QGuiApplication::screens();
