@@ -813,61 +813,10 @@ class QtSuite(Suite):
     def t_every_monitor(self):
         desk = DummyXorgDesktop(tempfile.mkdtemp(dir=self.tmp, prefix="xorg-"))
         try:
-            # The primary on the left, a smaller monitor on the right: the box
-            # around them has a gap below the right one.
-            desk.xrandr("--setmonitor", "*LEFT", "1280/338x1080/286+0+0", "DUMMY0")
-            desk.xrandr("--setmonitor", "RIGHT", "640/169x720/190+1280+0", "none")
-            pets = [datafile.pet(300, 500, speed=1), datafile.pet(1500, 300, speed=1),
-                    datafile.pet(1600, 900, speed=30), datafile.pet(1750, 1000, speed=30)]
-            d = self.workdir(pets)
-
-            def overlay_size():
-                for w in desk.windows_of(p.pid):
-                    g = desk.geometry(w)
-                    if g.get("mapped") and g.get("w", 0) >= 640:
-                        return g["w"], g["h"]
-                return None
-            # Off (no settings file): the primary monitor only.
-            p = Program(desk, [self.binary, "--data-dir", d], d)
-            try:
-                desk.wait_for(lambda: overlay_size() == (1280, 1080), "the overlay on the primary",
-                              15)
-            finally:
-                p.stop()
-            with open(os.path.join(d, DATA), "wb") as f:  # as they were before that run
-                f.write(datafile.format_data(pets))
-            with open(os.path.join(d, "deskpet-settings.ini"), "w") as f:
-                f.write("every-monitor=1\n")
-            p = Program(desk, [self.binary, "--data-dir", d], d)
-            try:
-
-                def drawn(box):  # pixels other than the bare root's black
-                    return sum(1 for q in desk.screenshot().crop(box).getdata() if max(q) > 0)
-                desk.wait_for(lambda: overlay_size() == (1920, 1080), "the overlay on both", 15)
-                time.sleep(SPLASH_SECONDS + 1.0)
-                check(drawn(pet_box(pets[0], 40)) >= 100, "no pet on the left monitor")
-                check(drawn(pet_box(pets[1], 40)) >= 100, "no pet on the right monitor")
-                gap = (1280 + 13, 720 + 17, 1920, 1080)
-                for _ in range(10):
-                    check(drawn(gap) == 0, "a pet in the gap below the right monitor")
-                    time.sleep(0.2)
-                near = pet_box(pets[0], 40)
-                bbox = desk.screenshot().crop(near).point(lambda v: 255 if v else 0).getbbox()
-                check(bbox is not None, "the slow pet is not where the file put it")
-                grab = (near[0] + (bbox[0] + bbox[2]) // 2, near[1] + (bbox[1] + bbox[3]) // 2)
-                desk.drag(*grab, 1600, 400)
-                time.sleep(0.5)
-                n = drawn((1500, 300, 1700, 500))
-                check(n >= 100, f"a pet dragged across the seam to (1600, 400) shows {n} pixels")
-                desk.xrandr("--delmonitor", "RIGHT")
-                desk.wait_for(lambda: overlay_size() == (1280, 1080), "the overlay on one", 5)
-                time.sleep(1.5)  # a step or more for the pets
-                saved = Suite.quit_and_read(self, p, d, lambda: p.signal(signal.SIGTERM),
-                                            "SIGTERM")
-                for pet in saved:
-                    check(pet["posX"] <= 1280 - 24, f"a pet left off the screen: {pet['posX']}")
-            finally:
-                p.stop()
+            def quit_and_read(p, d):
+                return Suite.quit_and_read(self, p, d, lambda: p.signal(signal.SIGTERM), "SIGTERM")
+            self.check_every_monitor(
+                desk, lambda d: Program(desk, [self.binary, "--data-dir", d], d), quit_and_read)
         finally:
             desk.close()
 
