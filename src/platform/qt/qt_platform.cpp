@@ -608,7 +608,6 @@ std::vector<Rect> QtPlatform::visiblePanels() const {
 }
 
 std::vector<BandRect> QtPlatform::scaled(const std::vector<BandRect>& rects) const {
-  if (scale_ == 1) return rects;
   // Whole-number scaling keeps the bands banded.
   std::vector<BandRect> out(rects);
   for (BandRect& r : out) r = {r.x * scale_, r.y * scale_, r.w * scale_, r.h * scale_};
@@ -621,7 +620,8 @@ void QtPlatform::applyShape() {
     noPets_.reset(mask_.width(), mask_.height());
   std::vector<BandRect> rects = (hiddenFor_ ? noPets_ : mask_).bands(visiblePanels());
   if (shapeSent_ && rects == sentShape_) return;
-  setShape(window_, scaled(rects), window_->translucent() ? ShapeKind::Input : ShapeKind::Bounding);
+  const ShapeKind kind = window_->translucent() ? ShapeKind::Input : ShapeKind::Bounding;
+  setShape(window_, scale_ == 1 ? rects : scaled(rects), kind);
   ++counters_.shapes;
   counters_.shapeRects += long(rects.size());
   sentShape_ = std::move(rects);
