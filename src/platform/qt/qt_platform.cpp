@@ -621,7 +621,10 @@ void QtPlatform::applyShape() {
   std::vector<BandRect> rects = (hiddenFor_ ? noPets_ : mask_).bands(visiblePanels());
   if (shapeSent_ && rects == sentShape_) return;
   const ShapeKind kind = window_->translucent() ? ShapeKind::Input : ShapeKind::Bounding;
-  setShape(window_, scale_ == 1 ? rects : scaled(rects), kind);
+  if (scale_ == 1)
+    setShape(window_, rects, kind);
+  else
+    setShape(window_, scaled(rects), kind);
   ++counters_.shapes;
   counters_.shapeRects += long(rects.size());
   sentShape_ = std::move(rects);
