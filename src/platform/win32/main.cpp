@@ -18,6 +18,7 @@
 #include "platform/win32/tick_pacer.h"
 #include "platform/win32/win32_platform.h"
 #include "shell/form2.h"
+#include "shell/settings.h"
 
 namespace {
 
@@ -28,7 +29,29 @@ constexpr UINT kTrayId = 1;
 constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED, from Windows 8.1 on
 constexpr int kWatchTicks =
     15;  // a look at the screen and the window in front, about every quarter second
-enum MenuCommand : UINT { kOpenList = 1, kShowInfo, kHidePets, kAtLogin, kSaveAndQuit };
+enum MenuCommand : UINT {
+  kOpenList = 1,
+  kShowInfo,
+  kHidePets,
+  kEveryMonitor,
+  kAtLogin,
+  kSaveAndQuit
+};
+
+// The manifest asks for per-monitor awareness (v2); where it is not read,
+// the same is asked here, and on systems without it plain DPI awareness.
+void declareDpiAware() {
+  using SetContext = BOOL(WINAPI*)(HANDLE);
+  HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  const auto setContext = user32 ? reinterpret_cast<SetContext>(reinterpret_cast<void*>(
+                                       GetProcAddress(user32, "SetProcessDpiAwarenessContext")))
+                                 : nullptr;
+  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2; refused when the manifest already said so.
+  if (setContext &&
+      (setContext(reinterpret_cast<HANDLE>(INT_PTR(-4))) || GetLastError() == ERROR_ACCESS_DENIED))
+    return;
+  SetProcessDPIAware();
+}
 
 void writeStderr(const char* text) {
   HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
@@ -287,6 +310,8 @@ class Tray {
       // Hiding is for now only: every start shows the pets.
       AppendMenuW(menu, MF_STRING, kHidePets,
                   platform_.petsHidden() ? L"ペットを表示" : L"ペットを隠す");
+      AppendMenuW(menu, MF_STRING | (platform_.everyMonitor() ? MF_CHECKED : MF_UNCHECKED),
+                  kEveryMonitor, L"すべての画面で遊ぶ");
       AppendMenuW(menu, MF_STRING | (autostart_.enabled() ? MF_CHECKED : MF_UNCHECKED), kAtLogin,
                   L"ログイン時に起動");
       AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
@@ -303,6 +328,13 @@ class Tray {
       if (cmd == kOpenList) form_.requestPanel(200);
       if (cmd == kShowInfo) form_.requestPanel(100);
       if (cmd == kHidePets) platform_.setPetsHidden(!platform_.petsHidden());
+      if (cmd == kEveryMonitor) {
+        const bool on = !platform_.everyMonitor();
+        platform_.setEveryMonitor(on);
+        form_.screenChanged();
+        if (!platform_.writeFileAtomic(pet::kSettingsFile, pet::settingsText({on})))
+          notice("設定を保存できませんでした。");
+      }
       if (cmd == kAtLogin && !autostart_.setEnabled(!autostart_.enabled()))
         notice("ログイン時に起動する設定を変えられませんでした。");
       if (cmd == kSaveAndQuit) form_.requestQuit();
@@ -323,7 +355,7 @@ class Tray {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-  SetProcessDPIAware();
+  declareDpiAware();
   const DataFolder folder = chooseDataFolder();
   const std::wstring folderError = enterDataFolder(folder.path);
   // Without its folder the program keeps no lock: it reads and writes nothing.
@@ -380,14 +412,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
           platform.checkFullScreen();
           // Also here: under Wine the screen's new size may not be known yet
           // when the messages below arrive.
+          platform.readScreen();
           form.screenChanged();
         }
         return true;
       case WM_DISPLAYCHANGE:
       case kDpiChanged:
       case WM_SETTINGCHANGE:
-        // A new resolution, scale or work area: the overlay takes the primary
-        // screen's size (nothing happens when it is the same).
+        // A new resolution, scale, monitor or work area: the overlay takes the
+        // play area's new size (nothing happens when it is the same).
+        platform.readScreen();
         form.screenChanged();
         return false;
       case WM_CLOSE:
@@ -410,6 +444,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     }
   });
 
+  // The user's choices beside the pets; a damaged or unreadable file is the defaults.
+  platform.setEveryMonitor(
+      pet::parseSettings(platform.readFile(pet::kSettingsFile).value_or("")).everyMonitor);
   form.Form_Load();
   tray.add();
   const std::string where = pet::win32::narrow(folder.path);

@@ -30,6 +30,55 @@ int px(int32_t twips) {
   return int(std::lround(double(twips) / kTwips));
 }
 
+int floorDiv(int a, int b) {
+  return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+// Pixel art is scaled by whole numbers: the nearest, halves up (150 % is 2),
+// 1 at least.
+int wholeScale(UINT dpi) {
+  return std::max(1, int((dpi + 48) / 96));
+}
+
+template <typename F>
+F systemFunction(const wchar_t* dll, const char* name) {
+  HMODULE m = GetModuleHandleW(dll);
+  if (!m) m = LoadLibraryW(dll);
+  return m ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(m, name))) : nullptr;
+}
+
+// The monitor's DPI: its own where the system tells it (Windows 8.1 on), else
+// the window's, else the system's.
+UINT dpiOf(HMONITOR monitor, HWND window) {
+  using ForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+  using ForWindow = UINT(WINAPI*)(HWND);
+  static const auto forMonitor = systemFunction<ForMonitor>(L"shcore.dll", "GetDpiForMonitor");
+  static const auto forWindow = systemFunction<ForWindow>(L"user32.dll", "GetDpiForWindow");
+  UINT x = 0, y = 0;
+  if (forMonitor && monitor && forMonitor(monitor, 0 /* effective */, &x, &y) == S_OK && x > 0)
+    return x;
+  if (forWindow && window)
+    if (const UINT d = forWindow(window); d > 0) return d;
+  HDC dc = GetDC(nullptr);
+  const int d = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
+  if (dc) ReleaseDC(nullptr, dc);
+  return d > 0 ? UINT(d) : 96;
+}
+
+// The monitors that show something, the primary first.
+BOOL CALLBACK collectMonitor(HMONITOR m, HDC, LPRECT, LPARAM list) {
+  auto& out = *reinterpret_cast<std::vector<RECT>*>(list);
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  // A monitor of no size is reported for a moment while monitors change.
+  if (!GetMonitorInfoW(m, &mi) || IsRectEmpty(&mi.rcMonitor)) return TRUE;
+  if (mi.dwFlags & MONITORINFOF_PRIMARY)
+    out.insert(out.begin(), mi.rcMonitor);
+  else
+    out.push_back(mi.rcMonitor);
+  return TRUE;
+}
+
 COLORREF colorRef(uint32_t rgb) {
   return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
 }
@@ -81,6 +130,7 @@ Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
   panelBrush_ = CreateSolidBrush(colorRef(kPanelColour));
   registerClasses();
   createWindow();
+  readScreen();
   createControls();
 }
 
@@ -131,12 +181,14 @@ void Win32Platform::createControls() {
   // Table order: parents before children; later siblings stack above earlier ones.
   for (const ControlSpec& c : kControls) {
     if (c.kind == ControlKind::FileList) continue;  // the files come from the working directory
+    boxes_[size_t(c.id)] = {c.left, c.top, c.width, c.height};
     const int tenths = c.fontTenths > 0 ? c.fontTenths : kDefaultFontTenths;
-    HFONT font = minchoFont(fontPixels(tenths / 10.0), false);
+    // Text at the screen's real resolution, so it stays crisp when scaled.
+    HFONT font = minchoFont(fontPixels(tenths / 10.0 * scale_), false);
     if (c.kind == ControlKind::Label) {
       labels_[size_t(c.id)] = {
           c.visibleAtStart,
-          RECT{px(c.left), px(c.top), px(c.left) + px(c.width), px(c.top) + px(c.height)},
+          RECT{dev(c.left), dev(c.top), dev(c.left) + dev(c.width), dev(c.top) + dev(c.height)},
           caption(c.caption), font};
       continue;
     }
@@ -173,9 +225,10 @@ void Win32Platform::createControls() {
         break;
     }
     const int index = int(c.id);
-    HWND h = CreateWindowExW(
-        0, cls, caption(c.caption).c_str(), style, px(c.left), px(c.top), px(c.width), px(c.height),
-        parent, reinterpret_cast<HMENU>(INT_PTR(kFirstChildId + index)), instance_, nullptr);
+    HWND h = CreateWindowExW(0, cls, caption(c.caption).c_str(), style, dev(c.left), dev(c.top),
+                             dev(c.width), dev(c.height), parent,
+                             reinterpret_cast<HMENU>(INT_PTR(kFirstChildId + index)), instance_,
+                             nullptr);
     if (!h) continue;
     if (cls == kPanelClass) SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     controls_[size_t(index)] = h;
@@ -204,11 +257,76 @@ ControlId Win32Platform::idOf(HWND h) const {
 
 // ---------------------------------------------------------------- window
 
+int Win32Platform::dev(int32_t twips) const {
+  return px(twips) * scale_;
+}
+
+int32_t Win32Platform::fromDevice(int devicePixels) const {
+  return floorDiv(devicePixels, scale_) * kTwips;
+}
+
+void Win32Platform::setEveryMonitor(bool on) {
+  everyMonitor_ = on;
+  readScreen();
+}
+
+void Win32Platform::readScreen() {
+  // One scale for the whole overlay: the primary monitor's.
+  HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+  const int scale = wholeScale(dpiOf(primary, window_));
+  POINT origin{0, 0};
+  SIZE area{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  std::vector<RECT> shown;
+  if (everyMonitor_) EnumDisplayMonitors(nullptr, nullptr, collectMonitor, LPARAM(&shown));
+  std::vector<Rect> monitors;
+  if (shown.size() >= 2) {
+    RECT all = shown.front();
+    for (const RECT& r : shown) UnionRect(&all, &all, &r);
+    origin = {all.left, all.top};
+    area = {all.right - all.left, all.bottom - all.top};
+    for (const RECT& r : shown)
+      monitors.push_back({floorDiv(r.left - origin.x, scale), floorDiv(r.top - origin.y, scale),
+                          floorDiv(r.right - origin.x, scale),
+                          floorDiv(r.bottom - origin.y, scale)});
+  }
+  const bool rescaled = scale != scale_;
+  const bool moved = rescaled || origin.x != origin_.x || origin.y != origin_.y;
+  scale_ = scale;
+  origin_ = origin;
+  area_ = area;
+  monitors_ = std::move(monitors);
+  if (rescaled) layoutControls();
+  if (moved && placedOnce_) {
+    placeWindow(placed_.left, placed_.top, placed_.width, placed_.height);
+    refill();
+  }
+}
+
+void Win32Platform::layoutControls() {
+  for (const ControlSpec& c : kControls) {
+    const Box& b = boxes_[size_t(c.id)];
+    const int tenths = c.fontTenths > 0 ? c.fontTenths : kDefaultFontTenths;
+    HFONT font = minchoFont(fontPixels(tenths / 10.0 * scale_), false);
+    const RECT r{dev(b.left), dev(b.top), dev(b.left) + dev(b.width), dev(b.top) + dev(b.height)};
+    if (c.kind == ControlKind::Label) {
+      labels_[size_t(c.id)].rect = r;
+      labels_[size_t(c.id)].font = font;
+      continue;
+    }
+    HWND h = hwnd(c.id);
+    if (!h) continue;
+    SetWindowPos(h, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    InvalidateRect(h, nullptr, FALSE);
+  }
+}
+
 int32_t Win32Platform::screenWidthTwips() const {
-  return GetSystemMetrics(SM_CXSCREEN) * kTwips;
+  return area_.cx / scale_ * kTwips;
 }
 int32_t Win32Platform::screenHeightTwips() const {
-  return GetSystemMetrics(SM_CYSCREEN) * kTwips;
+  return area_.cy / scale_ * kTwips;
 }
 
 void Win32Platform::setBackgroundColour(uint32_t rgb) {
@@ -216,9 +334,11 @@ void Win32Platform::setBackgroundColour(uint32_t rgb) {
 }
 
 void Win32Platform::placeWindow(int32_t l, int32_t t, int32_t w, int32_t h) {
-  SetWindowPos(window_, nullptr, px(l), px(t), px(w), px(h),
+  placed_ = {l, t, w, h};
+  placedOnce_ = true;
+  SetWindowPos(window_, nullptr, origin_.x + dev(l), origin_.y + dev(t), dev(w), dev(h),
                SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
-  ensureSurface(px(w), px(h));
+  ensureSurface(dev(w), dev(h));
 }
 
 void Win32Platform::setColourKey(uint32_t rgb) {
@@ -273,10 +393,28 @@ void Win32Platform::blit(HDC dc, const RECT& r) {
   BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, surfaceDc_, r.left, r.top, SRCCOPY);
 }
 
+void Win32Platform::copyToSurface(const Image& overlay, const Rect& r) {
+  // Nearest neighbour: each of the program's pixels a square of scale_ x scale_.
+  const int s = scale_;
+  const size_t w = size_t(r.right - r.left);
+  for (int32_t y = r.top; y < r.bottom; ++y) {
+    const uint32_t* from = overlay.row(y) + r.left;
+    uint32_t* to =
+        surfaceBits_ + size_t(y) * size_t(s) * size_t(surfaceW_) + size_t(r.left) * size_t(s);
+    if (s == 1) {
+      std::memcpy(to, from, w * sizeof(uint32_t));
+      continue;
+    }
+    for (size_t x = 0; x < w; ++x) std::fill_n(to + x * size_t(s), s, from[x]);
+    for (int k = 1; k < s; ++k)
+      std::memcpy(to + size_t(k) * size_t(surfaceW_), to, w * size_t(s) * sizeof(uint32_t));
+  }
+}
+
 void Win32Platform::presentOverlay(const Image& overlay, const std::vector<Rect>& changed) {
   std::vector<Rect> rects = changed;
-  if (overlay.width() != surfaceW_ || overlay.height() != surfaceH_) {
-    ensureSurface(overlay.width(), overlay.height());
+  if (overlay.width() * scale_ != surfaceW_ || overlay.height() * scale_ != surfaceH_) {
+    ensureSurface(overlay.width() * scale_, overlay.height() * scale_);
     rects.assign(1, Rect{0, 0, overlay.width(), overlay.height()});
   }
   lastOverlay_ = &overlay;
@@ -286,12 +424,9 @@ void Win32Platform::presentOverlay(const Image& overlay, const std::vector<Rect>
   for (const Rect& r : rects) {
     const Rect c = clipTo(r, overlay.width(), overlay.height());
     if (c.empty()) continue;
-    const size_t n = size_t(c.right - c.left) * sizeof(uint32_t);
-    for (int32_t y = c.top; y < c.bottom; ++y)
-      std::memcpy(surfaceBits_ + size_t(y) * size_t(surfaceW_) + size_t(c.left),
-                  overlay.row(y) + c.left, n);
+    copyToSurface(overlay, c);
     if (!dc) dc = GetDC(window_);
-    blit(dc, RECT{c.left, c.top, c.right, c.bottom});
+    blit(dc, RECT{c.left * scale_, c.top * scale_, c.right * scale_, c.bottom * scale_});
   }
   if (dc) ReleaseDC(window_, dc);
 }
@@ -334,20 +469,21 @@ void Win32Platform::hideFor(unsigned reason, bool on) {
   const bool hidden = hiddenFor_ != 0;
   if (hidden == (was != 0) || !surfaceBits_) return;
   if (hidden) letGo();
+  refill();
+  syncOverlayShown();
+}
+
+void Win32Platform::refill() {
+  if (!surfaceBits_) return;
   GdiFlush();
-  const size_t n = size_t(surfaceW_) * size_t(surfaceH_);
   // Hidden: every pixel the colour key, so nothing shows and clicks go
   // through; shown: the core's picture as it is now.
-  if (hidden || !lastOverlay_ || lastOverlay_->width() != surfaceW_ ||
-      lastOverlay_->height() != surfaceH_) {
-    std::fill_n(surfaceBits_, n, key_);
-  } else {
-    for (int y = 0; y < surfaceH_; ++y)
-      std::memcpy(surfaceBits_ + size_t(y) * size_t(surfaceW_), lastOverlay_->row(y),
-                  size_t(surfaceW_) * sizeof(uint32_t));
-  }
+  if (hiddenFor_ || !lastOverlay_ || lastOverlay_->width() * scale_ != surfaceW_ ||
+      lastOverlay_->height() * scale_ != surfaceH_)
+    std::fill_n(surfaceBits_, size_t(surfaceW_) * size_t(surfaceH_), key_);
+  else
+    copyToSurface(*lastOverlay_, Rect{0, 0, lastOverlay_->width(), lastOverlay_->height()});
   InvalidateRect(window_, nullptr, FALSE);
-  syncOverlayShown();
 }
 
 void Win32Platform::letGo() {
@@ -367,7 +503,7 @@ LRESULT CALLBACK Win32Platform::overlayProc(HWND h, UINT m, WPARAM w, LPARAM l) 
 LRESULT Win32Platform::onOverlay(HWND h, UINT m, WPARAM w, LPARAM l) {
   LRESULT result = 0;
   if (hook_ && hook_(m, w, l, result)) return result;
-  const int x = GET_X_LPARAM(l) * kTwips, y = GET_Y_LPARAM(l) * kTwips;
+  const int32_t x = fromDevice(GET_X_LPARAM(l)), y = fromDevice(GET_Y_LPARAM(l));
   switch (m) {
     case WM_PAINT: {
       PAINTSTRUCT ps;
@@ -482,8 +618,10 @@ LRESULT Win32Platform::onPanel(ControlId panel, HWND h, UINT m, WPARAM w, LPARAM
           bi.bmiHeader.biPlanes = 1;
           bi.bmiHeader.biBitCount = 32;
           bi.bmiHeader.biCompression = BI_RGB;
-          StretchDIBits(dc, 0, 0, img->width(), img->height(), 0, 0, img->width(), img->height(),
-                        img->data(), &bi, DIB_RGB_COLORS, SRCCOPY);
+          // Nearest neighbour: the picture's pixels stay sharp squares.
+          SetStretchBltMode(dc, COLORONCOLOR);
+          StretchDIBits(dc, 0, 0, img->width() * scale_, img->height() * scale_, 0, 0, img->width(),
+                        img->height(), img->data(), &bi, DIB_RGB_COLORS, SRCCOPY);
         }
       }
       if (panel != ControlId::Count) paintLabels(panel, dc);
@@ -511,7 +649,7 @@ LRESULT Win32Platform::onPanel(ControlId panel, HWND h, UINT m, WPARAM w, LPARAM
         const int button = m == WM_LBUTTONDOWN                            ? 1
                            : m == WM_RBUTTONDOWN || m == WM_RBUTTONDBLCLK ? 2
                                                                           : 4;
-        form_->panelMouseDown(button, GET_X_LPARAM(l) * kTwips, GET_Y_LPARAM(l) * kTwips);
+        form_->panelMouseDown(button, fromDevice(GET_X_LPARAM(l)), fromDevice(GET_Y_LPARAM(l)));
       }
       return 0;
     case WM_LBUTTONDBLCLK:
@@ -583,8 +721,11 @@ void Win32Platform::paintLabels(ControlId panel, HDC dc) {
     if (c.kind != ControlKind::Label || c.parent != panel || !l.visible) continue;
     RECT r = l.rect;
     if (c.bordered) {
-      FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-      InflateRect(&r, -2, -2);  // the frame, and a pixel of air inside it
+      for (int i = 0; i < scale_; ++i) {
+        FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        InflateRect(&r, -1, -1);
+      }
+      InflateRect(&r, -scale_, -scale_);  // a pixel of air inside the frame
     }
     HGDIOBJ prev = SelectObject(dc, l.font);
     if (!old) old = prev;
@@ -655,16 +796,18 @@ void Win32Platform::showControl(ControlId id, bool visible) {
 }
 
 void Win32Platform::moveControl(ControlId id, int32_t l, int32_t t) {
+  boxes_[size_t(id)].left = l;
+  boxes_[size_t(id)].top = t;
   if (control(id).kind == ControlKind::Label) {
     Label& label = labels_[size_t(id)];
-    if (label.rect.left == px(l) && label.rect.top == px(t)) return;
+    if (label.rect.left == dev(l) && label.rect.top == dev(t)) return;
     invalidateLabel(id);
-    OffsetRect(&label.rect, px(l) - label.rect.left, px(t) - label.rect.top);
+    OffsetRect(&label.rect, dev(l) - label.rect.left, dev(t) - label.rect.top);
     invalidateLabel(id);
     return;
   }
   if (HWND h = hwnd(id))
-    SetWindowPos(h, nullptr, px(l), px(t), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(h, nullptr, dev(l), dev(t), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Platform::setCaption(ControlId id, std::string_view t) {
@@ -734,7 +877,7 @@ void Win32Platform::listAdd(ControlId id, std::string_view line) {
   SendMessageW(h, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
   // The scrollable width follows the widest line, in the list's own font,
   // with room for the margins the list box draws an item with.
-  const LRESULT width = textWidth(h, text) + 6;
+  const LRESULT width = textWidth(h, text) + 6 * scale_;
   if (width > SendMessageW(h, LB_GETHORIZONTALEXTENT, 0, 0))
     SendMessageW(h, LB_SETHORIZONTALEXTENT, WPARAM(width), 0);
 }
@@ -839,7 +982,7 @@ HICON Win32Platform::icon(int pixels) const {
 Point32 Win32Platform::cursorPos() {
   POINT p{};
   GetCursorPos(&p);
-  return {p.x, p.y};
+  return {floorDiv(p.x - origin_.x, scale_), floorDiv(p.y - origin_.y, scale_)};
 }
 
 LocalTime Win32Platform::now() {

@@ -55,9 +55,19 @@ class Win32Platform final : public Platform {
   // Whether key presses are the program's: only while a panel shows. (Under
   // Wine the overlay can keep the keyboard after its last panel closed.)
   bool acceptsKeys() const { return activatable_; }
+  // Pets on every monitor (the play area is the virtual screen) or on the
+  // primary one only.
+  void setEveryMonitor(bool on);
+  bool everyMonitor() const { return everyMonitor_; }
+  // Reads the screen again: its scale, the play area and its monitors. Called
+  // on screen messages and a few times a second, never on every tick.
+  void readScreen();
+  // Device pixels to one of the program's (a whole number, 1 at least).
+  int scale() const { return scale_; }
 
   int32_t screenWidthTwips() const override;
   int32_t screenHeightTwips() const override;
+  const std::vector<Rect>& monitors() const override { return monitors_; }
   void setKeyPreview(bool on) override { keyPreview_ = on; }
   void setBackgroundColour(uint32_t rgb) override;
   void placeWindow(int32_t leftTwips, int32_t topTwips, int32_t widthTwips,
@@ -126,9 +136,28 @@ class Win32Platform final : public Platform {
   void paintLabels(ControlId panel, HDC dc);
   void invalidateLabel(ControlId id);
   HWND hwnd(ControlId id) const { return controls_[size_t(id)]; }
+  // The program's pixels and twips to device pixels, and back; the one place
+  // the scale applies.
+  int dev(int32_t twips) const;
+  int32_t fromDevice(int devicePixels) const;
+  void layoutControls();
+  void copyToSurface(const Image& overlay, const Rect& r);
+  void refill();
   ControlId idOf(HWND h) const;
 
   HINSTANCE instance_;
+  int scale_ = 1;
+  POINT origin_{};  // the play area's top left on the virtual screen, device pixels
+  SIZE area_{};     // the play area's size, device pixels
+  bool everyMonitor_ = false;
+  std::vector<Rect> monitors_;
+  // Each control's place and size in twips, as the table and moveControl say.
+  struct Box {
+    int32_t left = 0, top = 0, width = 0, height = 0;
+  };
+  std::array<Box, kControlCount> boxes_{};
+  Box placed_{};  // the overlay's, as placeWindow said
+  bool placedOnce_ = false;
   Form2* form_ = nullptr;
   bool trayWorking_ = false;
   HWND window_ = nullptr;
