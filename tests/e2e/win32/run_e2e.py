@@ -131,6 +131,38 @@ class WineProgram(Program):
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
 
 
+class HiDpiDesktop(WineDesktop):
+    """A 3840 x 2160 screen that Wine sees at 192 DPI (scale 2); no tray host,
+    the window beneath under where the pets are put."""
+    size = (3840, 2160)
+    beneath = (700, 500, 400, 300)
+    ignored = [(0, 0, 3840, 24), (3540, 0, 3840, 40), (695, 495, 1110, 530)]
+
+    def server(self, fd):
+        return ["Xvfb", "-displayfd", str(fd), "-screen", "0", "%dx%dx24" % self.size,
+                "-noreset", "-s", "0", "-nolisten", "tcp"]
+
+    def furnish(self):
+        self._wine_prefix()
+        self.log_pixels(192)
+        x, y, w, h = self.beneath
+        self.start_beneath(f"{w}x{h}+{x}+{y}")
+        time.sleep(0.5)
+        self.take_background()
+
+    def log_pixels(self, dpi):
+        """What a user sets as the scale; read by each program as it starts."""
+        subprocess.run(["wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels",
+                        "/t", "REG_DWORD", "/d", str(dpi), "/f"], env=self.env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60,
+                       check=True)
+
+
+class HiDpiProgram(WineProgram):
+    def is_overlay(self, g):
+        return g.get("mapped") and (g.get("w"), g.get("h")) == HiDpiDesktop.size
+
+
 # ---------------------------------------------------------------- the checks
 
 class WineSuite(PackageChecks, Suite):
@@ -185,6 +217,9 @@ class WineSuite(PackageChecks, Suite):
                  self.t_linked_data_file)
         self.run("history list: the widest line scrolls into view in full (GDI measure)",
                  self.t_history_line_width)
+        self.run("a 3840 x 2160 screen at 192 DPI: pets twice the size and sharp, click-through "
+                 "beside a pet, a drag, the slot list twice its size; 144 DPI rounds to 2",
+                 self.t_high_dpi)
         self.package_checks()
 
     def t_window(self):
@@ -479,6 +514,74 @@ class WineSuite(PackageChecks, Suite):
             check(p.proc.poll() is None, "the program ended")
         finally:
             p.stop()
+
+    def t_high_dpi(self):
+        desk = HiDpiDesktop(self.tmp + "/hidpi")
+        try:
+            self.check_high_dpi(desk)
+        finally:
+            desk.close()
+
+    def check_high_dpi(self, desk):
+        pet = datafile.pet(400, 300, speed=1)  # the program's pixels: 800, 600 on the screen
+        at96 = None
+        for dpi in (96, 192, 144):
+            desk.log_pixels(dpi)
+            d = self.workdir([pet])
+            p = HiDpiProgram(desk, self.exe, d)
+            try:
+                p.window()
+                time.sleep(SPLASH_SECONDS)
+                shot = desk.screenshot()
+                check(key_pixels(shot) == 0, "key colour visible on the screen")
+                k = 1 if dpi == 96 else 2
+                near = (k * 400 - 100, k * 300 - 100, k * 400 + 200, k * 300 + 200)
+                bbox = desk.changes(shot).crop(near).getbbox()
+                check(bbox is not None, f"no pet near {near}")
+                box = (near[0] + bbox[0], near[1] + bbox[1], near[0] + bbox[2], near[1] + bbox[3])
+                w, h = box[2] - box[0], box[3] - box[1]
+                if dpi == 96:
+                    at96 = (w, h)
+                    check(w <= 24 and h <= 32, f"96 DPI: the pet shows {w} x {h}")
+                    continue
+                # Twice the size it has at 96 DPI (give or take a frame of its
+                # walk), drawn with whole 2 x 2 squares.
+                check(abs(w - 2 * at96[0]) <= 4 and abs(h - 2 * at96[1]) <= 4,
+                      f"{dpi} DPI: the pet shows {w} x {h}, {at96[0]} x {at96[1]} at 96 DPI")
+                sprite = shot.crop(box)
+                if box[0] % 2 == 0 and box[1] % 2 == 0:
+                    blocky = all(sprite.getpixel((x, y)) == sprite.getpixel((x & ~1, y & ~1))
+                                 for x in range(w) for y in range(h))
+                    check(blocky, f"{dpi} DPI: the pet is not drawn in 2 x 2 squares")
+                else:
+                    check(False, f"{dpi} DPI: the pet at {box}, off the 2-pixel grid")
+                if dpi != 192:
+                    continue
+                # A see-through pixel beside the pet: the click reaches the window beneath.
+                before = desk.xev_presses()
+                desk.click(box[2] + 6, (box[1] + box[3]) // 2)
+                desk.wait_for(lambda: desk.xev_presses() > before,
+                              "the window beneath to log the press", 3)
+                # A drag of 400 x 200 screen pixels is 200 x 100 of the program's.
+                grab = ((box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
+                desk.drag(*grab, grab[0] + 400, grab[1] + 200)
+                time.sleep(0.3)
+                there = (box[0] + 300, box[1] + 100, box[2] + 500, box[3] + 300)
+                moved = desk.changes(desk.screenshot()).crop(there).getbbox()
+                check(moved is not None, "the pet does not show where it was dropped")
+                # The slot list opens centred and twice its size at 96 DPI.
+                desk.xdo("mousemove", there[0] + (moved[0] + moved[2]) // 2,
+                         there[1] + (moved[1] + moved[3]) // 2)
+                time.sleep(0.1)
+                desk.xdo("click", "--repeat", 2, "--delay", 80, 1)
+                twice = tuple(2 * v for v in SLOT_LIST)
+                shot = desk.wait_for(lambda: desk.panel_shown(twice), f"the slot list at {twice}", 5)
+                save_shot(shot, SHOTS, "slot-list-2x.png", around(twice))
+                saved = self.quit_and_read(p, d)
+                got = (saved[0]["posX"] - pet["posX"], saved[0]["posY"] - pet["posY"])
+                check(abs(got[0] - 200) <= 30 and abs(got[1] - 100) <= 30, f"moved by {got}")
+            finally:
+                p.stop()
 
     def appdata(self):
         users = os.path.join(self.desk.env["WINEPREFIX"], "drive_c", "users")
