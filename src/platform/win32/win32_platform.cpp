@@ -11,6 +11,7 @@
 #include <cwchar>
 
 #include "platform/win32/files.h"
+#include "platform/win32/play_area.h"
 #include "platform/win32/text.h"
 #include "shell/form2.h"
 
@@ -28,16 +29,6 @@ constexpr wchar_t kPanelClass[] = L"DeskpetPanel";
 
 int px(int32_t twips) {
   return int(std::lround(double(twips) / kTwips));
-}
-
-int floorDiv(int a, int b) {
-  return a >= 0 ? a / b : -((-a + b - 1) / b);
-}
-
-// Pixel art is scaled by whole numbers: the nearest, halves up (150 % is 2),
-// 1 at least.
-int wholeScale(UINT dpi) {
-  return std::max(1, int((dpi + 48) / 96));
 }
 
 template <typename F>
@@ -67,15 +58,15 @@ UINT dpiOf(HMONITOR monitor, HWND window) {
 
 // The monitors that show something, the primary first.
 BOOL CALLBACK collectMonitor(HMONITOR m, HDC, LPRECT, LPARAM list) {
-  auto& out = *reinterpret_cast<std::vector<RECT>*>(list);
+  auto& out = *reinterpret_cast<std::vector<Rect>*>(list);
   MONITORINFO mi{};
   mi.cbSize = sizeof mi;
-  // A monitor of no size is reported for a moment while monitors change.
-  if (!GetMonitorInfoW(m, &mi) || IsRectEmpty(&mi.rcMonitor)) return TRUE;
+  if (!GetMonitorInfoW(m, &mi)) return TRUE;
+  const RECT& r = mi.rcMonitor;
   if (mi.dwFlags & MONITORINFOF_PRIMARY)
-    out.insert(out.begin(), mi.rcMonitor);
+    out.insert(out.begin(), Rect{r.left, r.top, r.right, r.bottom});
   else
-    out.push_back(mi.rcMonitor);
+    out.push_back(Rect{r.left, r.top, r.right, r.bottom});
   return TRUE;
 }
 
@@ -273,22 +264,14 @@ void Win32Platform::setEveryMonitor(bool on) {
 void Win32Platform::readScreen() {
   // One scale for the whole overlay: the primary monitor's.
   HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
-  const int scale = wholeScale(dpiOf(primary, window_));
-  POINT origin{0, 0};
-  SIZE area{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  std::vector<RECT> shown;
+  std::vector<Rect> shown;
   if (everyMonitor_) EnumDisplayMonitors(nullptr, nullptr, collectMonitor, LPARAM(&shown));
-  std::vector<Rect> monitors;
-  if (shown.size() >= 2) {
-    RECT all = shown.front();
-    for (const RECT& r : shown) UnionRect(&all, &all, &r);
-    origin = {all.left, all.top};
-    area = {all.right - all.left, all.bottom - all.top};
-    for (const RECT& r : shown)
-      monitors.push_back({floorDiv(r.left - origin.x, scale), floorDiv(r.top - origin.y, scale),
-                          floorDiv(r.right - origin.x, scale),
-                          floorDiv(r.bottom - origin.y, scale)});
-  }
+  PlayArea a = playArea(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), shown,
+                        dpiOf(primary, window_), everyMonitor_);
+  const int scale = a.scale;
+  const POINT origin{a.originX, a.originY};
+  const SIZE area{a.width, a.height};
+  std::vector<Rect> monitors = std::move(a.monitors);
   const bool rescaled = scale != scale_;
   const bool moved = rescaled || origin.x != origin_.x || origin.y != origin_.y;
   scale_ = scale;

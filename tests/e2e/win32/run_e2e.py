@@ -22,7 +22,10 @@ from xdesk import (HEIGHT, TWIPS, WIDTH, Desktop, Program, Suite, around, check,
                    SPLASH_SECONDS, child_centre, clear_of_minute_save,
                    count_white, file_state, key_pixels, main, pet_box, recent_dates, save_shot)
 
-BENEATH = (100, 600, 500, 300)  # x, y, w, h of the window that logs clicks
+BENEATH = (100, 600, 500, 300)
+# The tray menu's lines of text, top to bottom.
+MENU = ["一覧を開く", "情報を表示", "ペットを隠す", "すべての画面で遊ぶ", "ログイン時に起動",
+        "保存して終了"]  # x, y, w, h of the window that logs clicks
 SHOTS = os.environ.get("E2E_SHOTS")  # a folder to keep the screenshots in
 
 
@@ -217,6 +220,9 @@ class WineSuite(PackageChecks, Suite):
                  self.t_linked_data_file)
         self.run("history list: the widest line scrolls into view in full (GDI measure)",
                  self.t_history_line_width)
+        self.run("every monitor: the tray item ticks and unticks, the choice is kept in the "
+                 "settings file across a restart; a damaged settings file is the defaults",
+                 self.t_every_monitor)
         self.run("a 3840 x 2160 screen at 192 DPI: pets twice the size and sharp, click-through "
                  "beside a pet, a drag, the slot list twice its size; 144 DPI rounds to 2",
                  self.t_high_dpi)
@@ -464,7 +470,7 @@ class WineSuite(PackageChecks, Suite):
                 self.desk.wait_for(lambda: self.desk.panel_shown(SLOT_LIST), "the slot list", 5)
                 # The menu's second line shows the information panel (Picture2,
                 # where the welcome shows too).
-                self.desk.click(*self.menu_rows(p, icon)[1])
+                self.desk.click(*self.menu_rows(p, icon)[MENU.index("情報を表示")])
                 self.desk.wait_for(lambda: self.desk.panel_shown(WELCOME), "the information panel",
                                    5)
             finally:
@@ -514,6 +520,43 @@ class WineSuite(PackageChecks, Suite):
             check(p.proc.poll() is None, "the program ended")
         finally:
             p.stop()
+
+    def t_every_monitor(self):
+        self.desk.stop_tray()
+        try:
+            d = self.workdir([datafile.pet(900, 300, speed=1)])
+            settings = os.path.join(d, "deskpet-settings.ini")
+            for want in ("1", "0"):
+                p = self.program(d)
+                try:
+                    p.window()
+                    time.sleep(SPLASH_SECONDS)
+                    icon = self.wine_tray()
+                    row = self.menu_rows(p, icon)[MENU.index("すべての画面で遊ぶ")]
+                    # Ticked: a check mark at the line's left; the item is as
+                    # the file left it.
+                    self.desk.click(*row)
+                    self.desk.wait_for(lambda: os.path.exists(settings) and
+                                       f"every-monitor={want}" in open(settings).read(),
+                                       f"every-monitor={want} in the settings file", 5)
+                    # Wine 8 shows one monitor here (it does not read RandR
+                    # monitors): the play area stays the screen.
+                    check(p.window() is not None, "no overlay of the screen's size")
+                    self.quit_and_read(p, d)
+                finally:
+                    p.stop()
+            # A damaged settings file is the defaults: the program runs.
+            with open(settings, "wb") as f:
+                f.write(b"\xff\x00every-monitor=\xfe\n[[[")
+            p = self.program(d)
+            try:
+                p.window()
+                time.sleep(2)
+                check(p.proc.poll() is None, "the program ended with a damaged settings file")
+            finally:
+                p.stop()
+        finally:
+            self.desk.start_tray()
 
     def t_high_dpi(self):
         desk = HiDpiDesktop(self.tmp + "/hidpi")
@@ -646,7 +689,7 @@ class WineSuite(PackageChecks, Suite):
             if not ink and top is not None:
                 rows.append((m["x"] + m["w"] // 2, m["y"] + (top + y) // 2))
                 top = None
-        check(len(rows) == 5, f"menu lines {rows}")
+        check(len(rows) == len(MENU), f"menu lines {rows}")
         return rows
 
     def t_wine_tray_items(self):
@@ -657,10 +700,10 @@ class WineSuite(PackageChecks, Suite):
             try:
                 icon = self.wine_tray()
                 near = pet_box(pet, 40)
-                self.desk.click(*self.menu_rows(p, icon)[2])  # ペットを隠す
+                self.desk.click(*self.menu_rows(p, icon)[MENU.index("ペットを隠す")])
                 self.desk.wait_for(lambda: self.desk.changes(self.desk.screenshot())
                                    .crop(near).getbbox() is None, "the pet to go", 5)
-                self.desk.click(*self.menu_rows(p, icon)[2])  # ペットを表示
+                self.desk.click(*self.menu_rows(p, icon)[MENU.index("ペットを隠す")])  # now ペットを表示
                 self.desk.wait_for(lambda: self.desk.changes(self.desk.screenshot())
                                    .crop(near).getbbox() is not None, "the pet to come back", 5)
 
@@ -670,17 +713,17 @@ class WineSuite(PackageChecks, Suite):
                                           "/v", "deskpet"], env=self.desk.env,
                                          capture_output=True, timeout=60)
                     return out.stdout.decode(errors="replace") if out.returncode == 0 else None
-                self.desk.click(*self.menu_rows(p, icon)[3])  # ログイン時に起動
+                self.desk.click(*self.menu_rows(p, icon)[MENU.index("ログイン時に起動")])
                 value = self.desk.wait_for(run_value, "the Run value", 10)
                 check("deskpet.exe" in value and "--data-dir" in value, f"value {value}")
-                self.desk.click(*self.menu_rows(p, icon)[3])
+                self.desk.click(*self.menu_rows(p, icon)[MENU.index("ログイン時に起動")])
                 self.desk.wait_for(lambda: run_value() is None, "the Run value to go", 10)
                 # A value of a program since removed shows off; ticking repairs it.
                 subprocess.run(["wine", "reg", "add",
                                 r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run", "/v",
                                 "deskpet", "/d", r'"C:\gone\deskpet.exe"', "/f"],
                                env=self.desk.env, capture_output=True, timeout=60, check=True)
-                self.desk.click(*self.menu_rows(p, icon)[3])
+                self.desk.click(*self.menu_rows(p, icon)[MENU.index("ログイン時に起動")])
                 self.desk.wait_for(lambda: "--data-dir" in (run_value() or ""),
                                    "the Run value repaired", 10)
             finally:
