@@ -605,6 +605,7 @@ LRESULT Win32Platform::onPanel(ControlId panel, HWND h, UINT m, WPARAM w, LPARAM
           SetStretchBltMode(dc, COLORONCOLOR);
           StretchDIBits(dc, 0, 0, img->width() * scale_, img->height() * scale_, 0, 0, img->width(),
                         img->height(), img->data(), &bi, DIB_RGB_COLORS, SRCCOPY);
+          paintPrints(dc, *img);
         }
       }
       if (panel != ControlId::Count) paintLabels(panel, dc);
@@ -908,10 +909,17 @@ void Win32Platform::drawText(Image& image, int32_t x, int32_t y, double points, 
     textW_ = nw;
     textH_ = nh;
   }
+  // Prints no longer there are dropped before this one changes the pixels.
+  if (scale_ > 1)
+    std::erase_if(prints_, [&](const Print& p) { return p.image == &image && !intact(p); });
   GdiFlush();
-  for (int row = 0; row < h; ++row)
-    std::memcpy(textBits_ + size_t(row) * size_t(textW_),
-                image.row(touched.top + row) + touched.left, size_t(w) * sizeof(uint32_t));
+  std::vector<uint32_t> before;
+  if (scale_ > 1) before.reserve(size_t(w) * size_t(h));
+  for (int row = 0; row < h; ++row) {
+    const uint32_t* from = image.row(touched.top + row) + touched.left;
+    std::memcpy(textBits_ + size_t(row) * size_t(textW_), from, size_t(w) * sizeof(uint32_t));
+    if (scale_ > 1) before.insert(before.end(), from, from + w);
+  }
   SetTextColor(textDc_, colorRef(rgb));
   TextOutW(textDc_, x - touched.left, y - touched.top, s.c_str(), int(s.size()));
   GdiFlush();
@@ -921,6 +929,83 @@ void Win32Platform::drawText(Image& image, int32_t x, int32_t y, double points, 
     uint32_t* to = image.row(touched.top + row) + touched.left;
     for (int col = 0; col < w; ++col) to[col] = from[col] & 0x00FFFFFFu;
   }
+  if (scale_ > 1) keepPrint(image, touched, std::move(before), points, rgb, x, y, s);
+}
+
+bool Win32Platform::intact(const Print& p) {
+  const Image& img = *p.image;
+  if (p.rect.right > img.width() || p.rect.bottom > img.height()) return false;
+  const size_t w = size_t(p.rect.right - p.rect.left);
+  for (int32_t y = p.rect.top; y < p.rect.bottom; ++y)
+    if (std::memcmp(img.row(y) + p.rect.left, p.after.data() + size_t(y - p.rect.top) * w,
+                    w * sizeof(uint32_t)) != 0)
+      return false;
+  return true;
+}
+
+void Win32Platform::keepPrint(const Image& image, const Rect& rect, std::vector<uint32_t> before,
+                              double points, uint32_t rgb, int32_t x, int32_t y,
+                              const std::wstring& text) {
+  // One still there under the new one lends its own background, so neither
+  // shows twice.
+  const size_t w = size_t(rect.right - rect.left);
+  for (Print& p : prints_) {
+    if (p.image != &image) continue;
+    const Rect o{std::max(p.rect.left, rect.left), std::max(p.rect.top, rect.top),
+                 std::min(p.rect.right, rect.right), std::min(p.rect.bottom, rect.bottom)};
+    const size_t pw = size_t(p.rect.right - p.rect.left);
+    // The older print stays whole with the new one beside it.
+    for (int32_t row = o.top; row < o.bottom; ++row)
+      for (int32_t col = o.left; col < o.right; ++col) {
+        const size_t at = size_t(row - p.rect.top) * pw + size_t(col - p.rect.left);
+        before[size_t(row - rect.top) * w + size_t(col - rect.left)] = p.before[at];
+        p.after[at] = image.row(row)[col];
+      }
+  }
+  // The same text printed again in the same place replaces the older print.
+  std::erase_if(prints_, [&](const Print& p) {
+    return p.image == &image && p.x == x && p.y == y && p.points == points && p.rgb == rgb &&
+           p.text == text;
+  });
+  Print print{&image, rect, std::move(before), {}, points, rgb, x, y, text};
+  for (int32_t row = rect.top; row < rect.bottom; ++row)
+    print.after.insert(print.after.end(), image.row(row) + rect.left, image.row(row) + rect.right);
+  prints_.push_back(std::move(print));
+  // A few slot list pages' worth; older ones go first.
+  if (prints_.size() > 96) prints_.erase(prints_.begin());
+}
+
+void Win32Platform::paintPrints(HDC dc, const Image& image) {
+  const int s = scale_;
+  if (s < 2) return;
+  SetBkMode(dc, TRANSPARENT);
+  SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP);
+  HGDIOBJ old = nullptr;
+  std::vector<const Print*> shown;
+  for (const Print& p : prints_)
+    if (p.image == &image && intact(p)) shown.push_back(&p);
+  // Every background first: prints that touch must not wipe each other out.
+  for (const Print* q : shown) {
+    const Print& p = *q;
+    const int w = p.rect.right - p.rect.left, h = p.rect.bottom - p.rect.top;
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    StretchDIBits(dc, p.rect.left * s, p.rect.top * s, w * s, h * s, 0, 0, w, h, p.before.data(),
+                  &bi, DIB_RGB_COLORS, SRCCOPY);
+  }
+  for (const Print* q : shown) {
+    const Print& p = *q;
+    HGDIOBJ prev = SelectObject(dc, minchoFont(fontPixels(p.points * s), false));
+    if (!old) old = prev;
+    SetTextColor(dc, colorRef(p.rgb));
+    TextOutW(dc, p.x * s, p.y * s, p.text.c_str(), int(p.text.size()));
+  }
+  if (old) SelectObject(dc, old);
 }
 
 // ---------------------------------------------------------------- icons

@@ -203,6 +203,23 @@ class Win32Platform final : public Platform {
   const Image* lastOverlay_ = nullptr;  // the core's overlay, to show again after hiding
   void letGo();
   MessageHook hook_;
+  // Text printed into a picture while the screen is scaled up: kept, to be
+  // printed again sharp over the scaled picture while it is still there.
+  struct Print {
+    const Image* image = nullptr;
+    Rect rect;                     // the image pixels the print touched
+    std::vector<uint32_t> before;  // those pixels without it, and with it
+    std::vector<uint32_t> after;
+    double points = 0;
+    uint32_t rgb = 0;
+    int32_t x = 0, y = 0;
+    std::wstring text;
+  };
+  std::vector<Print> prints_;
+  static bool intact(const Print& p);
+  void keepPrint(const Image& image, const Rect& rect, std::vector<uint32_t> before, double points,
+                 uint32_t rgb, int32_t x, int32_t y, const std::wstring& text);
+  void paintPrints(HDC dc, const Image& image);
 };
 
 }  // namespace pet::win32
