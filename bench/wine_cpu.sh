@@ -92,8 +92,9 @@ run() {
   sleep 6 # Wine's start and the splash
   kill -0 "$prog" 2>/dev/null || { echo "$name: the program ended: $(cat "$dir/err")" >&2; exit 1; }
   measure "$name" "$prog"
-  wine taskkill /im deskpet.exe >/dev/null 2>&1 || true
-  wait "$prog" 2>/dev/null || true
+  wine taskkill /im "$(basename "$exe")" >/dev/null 2>&1 || true
+  for _ in $(seq 100); do kill -0 "$prog" 2>/dev/null || break; sleep 0.1; done
+  kill "$prog" 2>/dev/null || true
   echo "$(printf '%-14s' "$name") $(grep -a -o 'deskpet: [0-9]* ticks.*' "$dir/err" || echo 'no tick count')"
 }
 

@@ -79,6 +79,7 @@ bool Win32Platform::underWine() {
 
 Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
   panelBrush_ = CreateSolidBrush(colorRef(kPanelColour));
+  refreshScreen();
   registerClasses();
   createWindow();
   createControls();
@@ -86,11 +87,6 @@ Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
 
 Win32Platform::~Win32Platform() {
   if (window_) DestroyWindow(window_);
-  if (surfaceDc_) {
-    SelectObject(surfaceDc_, surfaceOld_);
-    DeleteDC(surfaceDc_);
-    DeleteObject(surface_);
-  }
   if (textDc_) {
     SelectObject(textDc_, textOld_);
     DeleteDC(textDc_);
@@ -204,11 +200,16 @@ ControlId Win32Platform::idOf(HWND h) const {
 
 // ---------------------------------------------------------------- window
 
+void Win32Platform::refreshScreen() {
+  screenW_ = GetSystemMetrics(SM_CXSCREEN);
+  screenH_ = GetSystemMetrics(SM_CYSCREEN);
+}
+
 int32_t Win32Platform::screenWidthTwips() const {
-  return GetSystemMetrics(SM_CXSCREEN) * kTwips;
+  return screenW_ * kTwips;
 }
 int32_t Win32Platform::screenHeightTwips() const {
-  return GetSystemMetrics(SM_CYSCREEN) * kTwips;
+  return screenH_ * kTwips;
 }
 
 void Win32Platform::setBackgroundColour(uint32_t rgb) {
@@ -218,7 +219,6 @@ void Win32Platform::setBackgroundColour(uint32_t rgb) {
 void Win32Platform::placeWindow(int32_t l, int32_t t, int32_t w, int32_t h) {
   SetWindowPos(window_, nullptr, px(l), px(t), px(w), px(h),
                SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
-  ensureSurface(px(w), px(h));
 }
 
 void Win32Platform::setColourKey(uint32_t rgb) {
@@ -253,45 +253,49 @@ void Win32Platform::syncOverlayShown() {
     ShowWindow(window_, SW_HIDE);
 }
 
-void Win32Platform::ensureSurface(int w, int h) {
-  if (surfaceDc_ && w == surfaceW_ && h == surfaceH_) return;
-  if (surfaceDc_) {
-    SelectObject(surfaceDc_, surfaceOld_);
-    DeleteObject(surface_);
-  } else {
-    surfaceDc_ = CreateCompatibleDC(nullptr);
+void Win32Platform::paintOverlay(HDC dc, const RECT& r) {
+  // Straight from the core's picture: no copy of the whole screen of our own
+  // (Wine keeps one already for the layered window). Hidden, or where the
+  // picture does not reach yet (a new screen size before the next present),
+  // every pixel is the colour key, so nothing shows and clicks go through.
+  const Image* img = hiddenFor_ ? nullptr : lastOverlay_;
+  const Rect c =
+      img ? clipTo(Rect{r.left, r.top, r.right, r.bottom}, img->width(), img->height()) : Rect{};
+  if (c.empty() || c.left != r.left || c.top != r.top || c.right != r.right ||
+      c.bottom != r.bottom) {
+    SetDCBrushColor(dc, colorRef(hiddenFor_ || lastOverlay_ ? key_ : background_));
+    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
   }
-  surface_ = dibSection(std::max(1, w), std::max(1, h), &surfaceBits_);
-  surfaceOld_ = SelectObject(surfaceDc_, surface_);
-  surfaceW_ = std::max(1, w);
-  surfaceH_ = std::max(1, h);
-  std::fill_n(surfaceBits_, size_t(surfaceW_) * size_t(surfaceH_), background_);
-}
-
-void Win32Platform::blit(HDC dc, const RECT& r) {
-  if (!surfaceDc_) return;
-  BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, surfaceDc_, r.left, r.top, SRCCOPY);
+  if (c.empty()) return;
+  // The rows of the rectangle as an image of their own: the source's first
+  // row is then the same whichever way a top-down image is counted.
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = img->width();
+  bi.bmiHeader.biHeight = -(c.bottom - c.top);
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  const int w = c.right - c.left, h = c.bottom - c.top;
+  StretchDIBits(dc, c.left, c.top, w, h, c.left, 0, w, h, img->row(c.top), &bi, DIB_RGB_COLORS,
+                SRCCOPY);
 }
 
 void Win32Platform::presentOverlay(const Image& overlay, const std::vector<Rect>& changed) {
-  std::vector<Rect> rects = changed;
-  if (overlay.width() != surfaceW_ || overlay.height() != surfaceH_) {
-    ensureSurface(overlay.width(), overlay.height());
-    rects.assign(1, Rect{0, 0, overlay.width(), overlay.height()});
-  }
+  const bool resized = !lastOverlay_ || overlay.width() != lastOverlay_->width() ||
+                       overlay.height() != lastOverlay_->height();
   lastOverlay_ = &overlay;
   if (hiddenFor_) return;
-  GdiFlush();
+  if (resized) {
+    InvalidateRect(window_, nullptr, FALSE);
+    return;
+  }
   HDC dc = nullptr;
-  for (const Rect& r : rects) {
+  for (const Rect& r : changed) {
     const Rect c = clipTo(r, overlay.width(), overlay.height());
     if (c.empty()) continue;
-    const size_t n = size_t(c.right - c.left) * sizeof(uint32_t);
-    for (int32_t y = c.top; y < c.bottom; ++y)
-      std::memcpy(surfaceBits_ + size_t(y) * size_t(surfaceW_) + size_t(c.left),
-                  overlay.row(y) + c.left, n);
     if (!dc) dc = GetDC(window_);
-    blit(dc, RECT{c.left, c.top, c.right, c.bottom});
+    paintOverlay(dc, RECT{c.left, c.top, c.right, c.bottom});
   }
   if (dc) ReleaseDC(window_, dc);
 }
@@ -332,20 +336,8 @@ void Win32Platform::hideFor(unsigned reason, bool on) {
   const unsigned was = hiddenFor_;
   hiddenFor_ = on ? hiddenFor_ | reason : hiddenFor_ & ~reason;
   const bool hidden = hiddenFor_ != 0;
-  if (hidden == (was != 0) || !surfaceBits_) return;
+  if (hidden == (was != 0)) return;
   if (hidden) letGo();
-  GdiFlush();
-  const size_t n = size_t(surfaceW_) * size_t(surfaceH_);
-  // Hidden: every pixel the colour key, so nothing shows and clicks go
-  // through; shown: the core's picture as it is now.
-  if (hidden || !lastOverlay_ || lastOverlay_->width() != surfaceW_ ||
-      lastOverlay_->height() != surfaceH_) {
-    std::fill_n(surfaceBits_, n, key_);
-  } else {
-    for (int y = 0; y < surfaceH_; ++y)
-      std::memcpy(surfaceBits_ + size_t(y) * size_t(surfaceW_), lastOverlay_->row(y),
-                  size_t(surfaceW_) * sizeof(uint32_t));
-  }
   InvalidateRect(window_, nullptr, FALSE);
   syncOverlayShown();
 }
@@ -372,8 +364,7 @@ LRESULT Win32Platform::onOverlay(HWND h, UINT m, WPARAM w, LPARAM l) {
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(h, &ps);
-      GdiFlush();
-      blit(dc, ps.rcPaint);
+      paintOverlay(dc, ps.rcPaint);
       EndPaint(h, &ps);
       return 0;
     }

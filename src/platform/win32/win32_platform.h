@@ -55,7 +55,14 @@ class Win32Platform final : public Platform {
   // Whether key presses are the program's: only while a panel shows. (Under
   // Wine the overlay can keep the keyboard after its last panel closed.)
   bool acceptsKeys() const { return activatable_; }
+  // Whether the program runs under Wine, where some things work differently.
+  static bool underWine();
 
+  // The screen's size as last asked. Each question is several round trips
+  // to the window server under Wine, and every step of a pet needs the
+  // size: the program asks again when the system says the screen changed and
+  // on its regular look at the screen.
+  void refreshScreen();
   int32_t screenWidthTwips() const override;
   int32_t screenHeightTwips() const override;
   void setKeyPreview(bool on) override { keyPreview_ = on; }
@@ -115,13 +122,11 @@ class Win32Platform final : public Platform {
   void registerClasses();
   void createWindow();
   void createControls();
-  void ensureSurface(int w, int h);
-  void blit(HDC dc, const RECT& r);
+  void paintOverlay(HDC dc, const RECT& r);
   void onScroll(HWND bar, int code);
   void changeScroll(ControlId id, int value);
   void updateActivation();
   void takeFocus();
-  static bool underWine();
   void handFocusBack();
   void paintLabels(ControlId panel, HDC dc);
   void invalidateLabel(ControlId id);
@@ -140,12 +145,7 @@ class Win32Platform final : public Platform {
   std::array<Scroll, kControlCount> scrolls_{};
   std::array<Label, kControlCount> labels_{};
   HBRUSH panelBrush_ = nullptr;
-  // The overlay's screen pixels: a DIB section selected into a memory DC.
-  HDC surfaceDc_ = nullptr;
-  HBITMAP surface_ = nullptr;
-  HGDIOBJ surfaceOld_ = nullptr;
-  uint32_t* surfaceBits_ = nullptr;
-  int surfaceW_ = 0, surfaceH_ = 0;
+  int screenW_ = 0, screenH_ = 0;  // pixels
   // Scratch for text: a DIB section the core image's touched area is copied
   // into, printed on, and copied back from.
   HDC textDc_ = nullptr;
@@ -171,7 +171,7 @@ class Win32Platform final : public Platform {
   bool shownOnce_ = false;
   void syncOverlayShown();
   bool filesUsable_ = true;
-  const Image* lastOverlay_ = nullptr;  // the core's overlay, to show again after hiding
+  const Image* lastOverlay_ = nullptr;  // the core's overlay, what the window shows
   void letGo();
   MessageHook hook_;
 };
