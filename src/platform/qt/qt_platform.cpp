@@ -630,6 +630,8 @@ void QtPlatform::afterTick() {
 void QtPlatform::onMouse(OverlayWindow::MouseKind kind, int button, int shift, QPoint pos) {
   if (!form_) return;
   const int x = pos.x() * kTwips, y = pos.y() * kTwips;
+  // A warp over the window comes without a raw motion event.
+  pointer_.moved();
   switch (kind) {
     case OverlayWindow::MouseKind::Down:
       form_->Form_MouseDown(button, shift, x, y);

@@ -2,7 +2,9 @@
 
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
+#include <xcb/xinput.h>
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QWidget>
@@ -190,24 +192,63 @@ bool FullScreenWatch::poll(unsigned int own) {
 }
 
 PointerReader::~PointerReader() {
+  if (started_) QCoreApplication::instance()->removeNativeEventFilter(this);
   xcb_connection_t* c = connection();
   if (pending_ && c) xcb_discard_reply(c, cookie_);
+}
+
+void PointerReader::watch() {
+  started_ = true;
+  xcb_connection_t* c = connection();
+  const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_input_id);
+  if (!ext || !ext->present) return;
+  inputOpcode_ = ext->major_opcode;
+  QCoreApplication::instance()->installNativeEventFilter(this);
+  // Qt has agreed on an XInput 2 version with the server already; raw events
+  // go to the root window only, whichever window is under the pointer.
+  struct {
+    xcb_input_event_mask_t head;
+    uint32_t bits;
+  } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, XCB_INPUT_XI_EVENT_MASK_RAW_MOTION};
+  xcb_generic_error_t* error =
+      xcb_request_check(c, xcb_input_xi_select_events_checked(c, rootOf(c), 1, &mask.head));
+  watching_ = error == nullptr;
+  std::free(error);
+}
+
+bool PointerReader::nativeEventFilter(const QByteArray&, void* message, qintptr*) {
+  const auto* e = static_cast<const xcb_ge_generic_event_t*>(message);
+  if ((e->response_type & 0x7f) == XCB_GE_GENERIC && e->extension == inputOpcode_ &&
+      e->event_type == XCB_INPUT_RAW_MOTION)
+    moved_ = true;
+  return false;
 }
 
 QPoint PointerReader::read() {
   xcb_connection_t* c = connection();
   if (!c) return QCursor::pos();
-  const xcb_window_t root = rootOf(c);
-  if (!pending_) {
-    cookie_ = xcb_query_pointer(c, root).sequence;
-    pending_ = true;
+  if (!started_) watch();
+  if (pending_) {
+    pending_ = false;
+    if (xcb_query_pointer_reply_t* r =
+            xcb_query_pointer_reply(c, xcb_query_pointer_cookie_t{cookie_}, nullptr)) {
+      last_ = QPoint(r->root_x, r->root_y);
+      std::free(r);
+    }
   }
-  if (xcb_query_pointer_reply_t* r =
-          xcb_query_pointer_reply(c, xcb_query_pointer_cookie_t{cookie_}, nullptr)) {
-    last_ = QPoint(r->root_x, r->root_y);
-    std::free(r);
-  }
-  cookie_ = xcb_query_pointer(c, root).sequence;
+  // A move seen now may have happened before the last reading's question
+  // was answered, or its event may come just after this reading: asking
+  // twice more after the last one seen catches the pointer where it stopped.
+  if (moved_) askTicks_ = 3;
+  moved_ = false;
+  const bool ask = !watching_ || askTicks_ > 0 || ++quietTicks_ >= kQuietLookTicks;
+  if (!ask) return last_;
+  if (askTicks_ > 0) --askTicks_;
+  quietTicks_ = 0;
+  cookie_ = xcb_query_pointer(c, rootOf(c)).sequence;
+  pending_ = true;
+  ++queries_;
+  xcb_flush(c);
   return last_;
 }
 
