@@ -618,6 +618,8 @@ void QtPlatform::afterTick() {
     }
     // Games, videos and slide shows full screen: the pets step aside.
     hideFor(kForFullScreen, fullScreen_.poll(unsigned(window_->winId())));
+    // A warp of the pointer by another program comes with no event.
+    pointer_.look();
   }
   if (!moveSinceTick_ || !form_) return;
   // The pointer reading trails by a tick, so two ticks after the last move

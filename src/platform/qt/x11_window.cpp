@@ -11,6 +11,11 @@
 #include <cstdlib>
 #include <string>
 
+// Requests made on every tick or every few ticks are not flushed here: Qt
+// flushes the connection each time its event loop is about to wait, so the
+// requests of one tick reach the server in one write and their answers tend
+// to come back together (one wake-up instead of several).
+
 namespace pet::qt {
 
 namespace {
@@ -98,7 +103,6 @@ void setShape(QWidget* window, const std::vector<BandRect>& rects, ShapeKind kin
                        kind == ShapeKind::Input ? XCB_SHAPE_SK_INPUT : XCB_SHAPE_SK_BOUNDING,
                        XCB_CLIP_ORDERING_YX_BANDED, xcb_window_t(window->winId()), 0, 0,
                        uint32_t(xr.size()), xr.data());
-  xcb_flush(c);
 }
 
 CompositorWatch::~CompositorWatch() {
@@ -120,7 +124,6 @@ bool CompositorWatch::ask() {
   }
   cookie_ = xcb_get_selection_owner(c, atom_).sequence;
   pending_ = true;
-  xcb_flush(c);
   return true;
 }
 
@@ -187,7 +190,6 @@ bool FullScreenWatch::poll(unsigned int own) {
   }
   activeCookie_ = xcb_get_property(c, 0, rootOf(c), activeAtom_, XCB_ATOM_WINDOW, 0, 1).sequence;
   activePending_ = true;
-  xcb_flush(c);
   return last_;
 }
 
@@ -241,15 +243,19 @@ QPoint PointerReader::read() {
   // twice more after the last one seen catches the pointer where it stopped.
   if (moved_) askTicks_ = 3;
   moved_ = false;
-  const bool ask = !watching_ || askTicks_ > 0 || ++quietTicks_ >= kQuietLookTicks;
-  if (!ask) return last_;
-  if (askTicks_ > 0) --askTicks_;
-  quietTicks_ = 0;
+  if (!watching_ || askTicks_ > 0) {
+    if (askTicks_ > 0) --askTicks_;
+    look();
+  }
+  return last_;
+}
+
+void PointerReader::look() {
+  xcb_connection_t* c = connection();
+  if (!c || pending_) return;
   cookie_ = xcb_query_pointer(c, rootOf(c)).sequence;
   pending_ = true;
   ++queries_;
-  xcb_flush(c);
-  return last_;
 }
 
 }  // namespace pet::qt

@@ -72,13 +72,15 @@ class FullScreenWatch {
 // server tells of every move of a pointer device (XInput 2 raw motion on the
 // root window, wherever the pointer is), and after one the pointer is asked
 // for at every reading until two readings after the last move. A warp moves
-// the pointer without a raw event, so it is still asked for every
-// kQuietLookTicks readings. Without X it falls back to Qt.
+// the pointer without a raw event; `look` asks anyway (a few times a second,
+// with the program's other periodic questions). Without X it falls back to Qt.
 class PointerReader : public QAbstractNativeEventFilter {
  public:
-  static constexpr int kQuietLookTicks = 15;
   ~PointerReader() override;
   QPoint read();
+  // Asks for the pointer now unless a question is out; the next reading
+  // takes the answer.
+  void look();
   // The pointer may have moved (a motion event of one of the program's windows).
   void moved() { moved_ = true; }
   // The number of questions sent, for DESKPET_STATS.
@@ -90,7 +92,7 @@ class PointerReader : public QAbstractNativeEventFilter {
   bool started_ = false, watching_ = false;
   uint8_t inputOpcode_ = 0;
   bool moved_ = true;
-  int askTicks_ = 0, quietTicks_ = 0;
+  int askTicks_ = 0;
   bool pending_ = false;
   unsigned int cookie_ = 0;
   long queries_ = 0;
