@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "model/datafile.h"
+#include "shell/settings.h"
+#include "sim/life.h"
 #include "support.h"
 
 namespace pet {
@@ -279,6 +281,101 @@ TEST(Screen, TheOverlayFollowsAScreenChangeAndPetsComeBackInside) {
   p.tick(120);
   EXPECT_LE(p.s.posX[1], 0);
   EXPECT_GT(p.s.posX[1] + 24, 0);
+}
+
+}  // namespace
+}  // namespace pet
+
+namespace pet {
+namespace {
+
+// Two monitors side by side, the primary (listed first) on the right and
+// shorter, so the play area has a gap below it that no screen shows.
+const std::vector<Rect> kTwoMonitors = {{1920, 0, 3200, 1024}, {0, 0, 1920, 1080}};
+
+TEST(Screen, PetsInAGapBetweenMonitorsGoToTheNearestOne) {
+  struct Case {
+    const char* what;
+    int16_t x, y;
+    double zoom;
+    std::vector<Rect> monitors;
+    int16_t wantX, wantY;
+  };
+  const std::vector<Case> cases = {
+      {"one screen", 5000, 5000, 1, {}, 5000, 5000},
+      {"on the primary", 2500, 500, 1, kTwoMonitors, 2500, 500},
+      {"across the seam", 1900, 700, 1, kTwoMonitors, 1900, 700},
+      {"in the gap, nearest the primary above", 3000, 1040, 1, kTwoMonitors, 3000, 992},
+      {"in the gap, nearest the left monitor", 1925, 1045, 1, kTwoMonitors, 1896, 1045},
+      {"in the gap at double size", 3000, 1000, 2, kTwoMonitors, 3000, 960},
+      {"a monitor smaller than the pet", 40, 40, 1, {{0, 0, 16, 16}}, 0, 0},
+      {"a monitor of no size is no home",
+       40,
+       40,
+       1,
+       {{0, 0, 0, 0}, {100, 100, 200, 200}},
+       100,
+       100},
+  };
+  for (const Case& c : cases) {
+    int16_t x = c.x, y = c.y;
+    const bool moved = bringOntoAMonitor(x, y, c.zoom, c.monitors);
+    EXPECT_EQ(x, c.wantX) << c.what;
+    EXPECT_EQ(y, c.wantY) << c.what;
+    EXPECT_EQ(moved, c.x != c.wantX || c.y != c.wantY) << c.what;
+  }
+}
+
+TEST(Screen, OnEveryMonitorPanelsAndNewPetsAreOnThePrimaryAndWalkersStayShown) {
+  test::Program p;
+  p.platform.setScreenPixels(3200, 1080);
+  p.platform.setMonitors(kTwoMonitors);
+  p.load();
+  p.tick(2);
+  const auto& info = p.platform.controlState(ControlId::Picture2);
+  ASSERT_TRUE(info.visible);
+  EXPECT_EQ(info.left, 1920 * 15 + (19200 - 6135) / 2);
+  EXPECT_EQ(info.top, (15360 - 5775) / 2);
+
+  // Pets walking everywhere for a long while are never seen in the gap.
+  test::DataLines d;
+  d.petCount = 6;
+  for (int i = 0; i < 6; ++i) {
+    d.slots[size_t(i)] = test::pet(1, 300 + 550 * i, 1040);
+    d.slots[size_t(i)].speed = 30;
+  }
+  test::Program q;
+  q.platform.setScreenPixels(3200, 1080);
+  q.platform.setMonitors(kTwoMonitors);
+  q.dir.write("zpdata.mrdt", d.bytes());
+  q.load();
+  q.runUntilRunning();
+  bool leftMonitorUsed = false, primaryUsed = false;
+  for (int t = 0; t < 2000; t += 10) {
+    q.tick(10);
+    for (int slot = 1; slot <= 6; ++slot) {
+      const double cx = q.s.posX[size_t(slot)] + 12, cy = q.s.posY[size_t(slot)] + 16;
+      ASSERT_FALSE(cx >= 1920 && cy >= 1024) << "slot " << slot << " tick " << t;
+      (cx < 1920 ? leftMonitorUsed : primaryUsed) = true;
+    }
+  }
+  EXPECT_TRUE(leftMonitorUsed);
+  EXPECT_TRUE(primaryUsed);
+}
+
+TEST(Settings, ReadLenientlyAndWrittenBackTheSame) {
+  const std::vector<std::pair<std::string, bool>> cases = {
+      {"", false},
+      {"every-monitor=1\n", true},
+      {"# deskpet settings\r\n  every-monitor = true \r\n", true},
+      {"every-monitor=1\nevery-monitor=0\n", false},
+      {"every-monitor=yes please\n", false},
+      {std::string("\0\xff\xfe=\n=1\nevery-monitor", 17), false},
+      {"unknown=7\nevery-monitor=1", true},
+  };
+  for (const auto& [text, want] : cases) EXPECT_EQ(parseSettings(text).everyMonitor, want) << text;
+  for (bool every : {false, true})
+    EXPECT_EQ(parseSettings(settingsText(Settings{every})).everyMonitor, every);
 }
 
 }  // namespace

@@ -62,8 +62,9 @@ Panels::Panels(State& s, Platform& p)
 
 void Panels::centre(ControlId id) {
   const ControlSpec& c = control(id);
-  p_.moveControl(id, int32_t(roundHalfEven(p_.screenWidthTwips() / 2.0 - c.width / 2.0)),
-                 int32_t(roundHalfEven(p_.screenHeightTwips() / 2.0 - c.height / 2.0)));
+  const TwipsBox b = primaryScreenTwips(p_);
+  p_.moveControl(id, b.left + int32_t(roundHalfEven(b.width / 2.0 - c.width / 2.0)),
+                 b.top + int32_t(roundHalfEven(b.height / 2.0 - c.height / 2.0)));
 }
 
 bool Panels::settingsOpen() const {
@@ -356,8 +357,9 @@ void Panels::createPet(int n) {
   const size_t i = size_t(n);
   s_.growthPeriod[i] = s_.growthChoice;
   s_.species[i] = 0;
-  s_.posX[i] = toInteger(p_.screenWidthTwips() / 2.0 / kTwips - s_.zoom[i] / 100.0 * 12);
-  s_.posY[i] = toInteger(p_.screenHeightTwips() / 2.0 / kTwips - s_.zoom[i] / 100.0 * 16);
+  const TwipsBox b = primaryScreenTwips(p_);
+  s_.posX[i] = toInteger((b.left + b.width / 2.0) / kTwips - s_.zoom[i] / 100.0 * 12);
+  s_.posY[i] = toInteger((b.top + b.height / 2.0) / kTwips - s_.zoom[i] / 100.0 * 16);
   assignSpeciesName(s_, n);
   s_.createdOn[i] = p_.shortDate();
   s_.evoPhase[i] = 30;

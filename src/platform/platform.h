@@ -31,9 +31,17 @@ class Platform {
   virtual ~Platform() = default;
 
   // ---- Window (the full-screen overlay), called once by Form_Load in this order.
-  // Screen size of the primary screen in twips (15 twips to a pixel).
+  // Size of the play area in twips (15 twips to a pixel): the primary screen,
+  // or the box around every monitor when pets may play on all of them.
   virtual int32_t screenWidthTwips() const = 0;
   virtual int32_t screenHeightTwips() const = 0;
+  // The monitors that show the play area, in its pixels (0, 0 being its top
+  // left), the primary screen first. Empty when the whole play area is one
+  // screen. Pets are kept where a monitor shows them; panels open on the first.
+  virtual const std::vector<Rect>& monitors() const {
+    static const std::vector<Rect> none;
+    return none;
+  }
   // Key presses reach the window before any child control with the focus.
   virtual void setKeyPreview(bool on) = 0;
   // Window background colour, 0x00RRGGBB; pixels of this colour in the overlay are see-through.
@@ -46,7 +54,7 @@ class Platform {
   // Above all other windows, and shown.
   virtual void makeTopmostAndShow() = 0;
 
-  // ---- Cursor: position on the screen in pixels, (0, 0) top left of the primary screen.
+  // ---- Cursor: position in the play area's pixels, (0, 0) its top left.
   virtual Point32 cursorPos() = 0;
 
   // ---- Clock.
@@ -116,5 +124,17 @@ class Platform {
   // ---- Ends the process at once; nothing after this call may touch the state.
   virtual void endProgram() = 0;
 };
+
+// The primary screen's box in the play area, in twips: where panels open and
+// new pets are born.
+struct TwipsBox {
+  int32_t left = 0, top = 0, width = 0, height = 0;
+};
+inline TwipsBox primaryScreenTwips(const Platform& p) {
+  const std::vector<Rect>& m = p.monitors();
+  if (m.empty()) return {0, 0, p.screenWidthTwips(), p.screenHeightTwips()};
+  const Rect& r = m.front();
+  return {r.left * 15, r.top * 15, (r.right - r.left) * 15, (r.bottom - r.top) * 15};
+}
 
 }  // namespace pet

@@ -23,6 +23,7 @@ void Form2::Form_Load() {
   p_.placeWindow(0, 0, p_.screenWidthTwips(), p_.screenHeightTwips());
   p_.setColourKey(kKeyColour);
   p_.makeTopmostAndShow();
+  monitors_ = p_.monitors();
   overlay_ = Overlay(p_.screenWidthTwips() / kTwipsPerPixel,
                      p_.screenHeightTwips() / kTwipsPerPixel, incremental_);
   const Assets& art = assets();
@@ -38,8 +39,11 @@ void Form2::screenChanged() {
   const int32_t h = p_.screenHeightTwips() / kTwipsPerPixel;
   // A screen of no size is reported for a moment while monitors change.
   if (w <= 0 || h <= 0) return;
-  if (w == overlay_.image().width() && h == overlay_.image().height()) return;
+  const bool sameSize = w == overlay_.image().width() && h == overlay_.image().height();
+  if (sameSize && p_.monitors() == monitors_) return;
+  monitors_ = p_.monitors();
   p_.placeWindow(0, 0, w * kTwipsPerPixel, h * kTwipsPerPixel);
+  if (sameSize) return;
   overlay_ = Overlay(w, h, incremental_);
   // The platform may hold on to the old picture's pixels: hand it the new one
   // whole now; the next frame draws the pets into it.
@@ -144,10 +148,12 @@ void Form2::splashWait() {
 }
 
 int32_t Form2::centredLeft(ControlId id) const {
-  return static_cast<int32_t>(roundHalfEven((p_.screenWidthTwips() - control(id).width) / 2.0));
+  const TwipsBox b = primaryScreenTwips(p_);
+  return b.left + static_cast<int32_t>(roundHalfEven((b.width - control(id).width) / 2.0));
 }
 int32_t Form2::centredTop(ControlId id) const {
-  return static_cast<int32_t>(roundHalfEven((p_.screenHeightTwips() - control(id).height) / 2.0));
+  const TwipsBox b = primaryScreenTwips(p_);
+  return b.top + static_cast<int32_t>(roundHalfEven((b.height - control(id).height) / 2.0));
 }
 void Form2::centre(ControlId id) {
   p_.moveControl(id, centredLeft(id), centredTop(id));

@@ -27,9 +27,11 @@ class Form2 {
   bool ended() const { return ended_; }
 
   void Form_Load();
-  // The primary screen changed size (a new resolution, another monitor made
-  // primary): the window and its picture take the size the platform now
-  // reports. Pets beyond the new edges come back inside at their next step.
+  // The play area changed (a new resolution, another monitor made primary,
+  // monitors added or removed, pets let onto every monitor or back to one):
+  // the window and its picture take the size the platform now reports. Pets
+  // beyond the new edges or off every monitor come back at their next step.
+  // Does nothing when neither the size nor the monitors changed.
   void screenChanged();
   void Form_KeyDown(int keyCode, int shift);
   void Timer1_Timer();
@@ -92,6 +94,7 @@ class Form2 {
   bool ended_ = false;
   std::vector<std::pair<int, std::string>> news_;
   std::vector<int> evolving_;
+  std::vector<Rect> monitors_;  // as the window was last placed for
   bool incremental_ = true;
 };
 

@@ -39,6 +39,10 @@ struct FrameContext {
 void frameStep(State& s, FrameContext& ctx);
 // One movement step of the pet in `slot`.
 void takeStep(State& s, int slot, Platform& p);
+// Monitors of different sizes leave gaps in the play area that no screen
+// shows. A pet whose middle lies in one goes to the nearest monitor, wholly
+// inside it where it fits. Returns whether the pet was moved.
+bool bringOntoAMonitor(int16_t& x, int16_t& y, double zoom, const std::vector<Rect>& monitors);
 // The cursor reading at the end of a frame and the travel meter.
 void sampleCursor(State& s, Platform& p);
 

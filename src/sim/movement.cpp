@@ -1,6 +1,8 @@
 // The frame step: phases, walking and chasing, drawing, the cursor meter.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "model/numbers.h"
 #include "render/overlay.h"
@@ -74,6 +76,30 @@ void chooseStep(State& s, int slot, Platform& p) {
 
 }  // namespace
 
+bool bringOntoAMonitor(int16_t& x, int16_t& y, double z, const std::vector<Rect>& monitors) {
+  if (monitors.empty()) return false;
+  const double cx = x + 12 * z, cy = y + 16 * z;
+  double best = 0;
+  const Rect* nearest = nullptr;
+  for (const Rect& m : monitors) {
+    if (m.empty()) continue;
+    const double dx = std::max({m.left - cx, 0.0, cx - m.right});
+    const double dy = std::max({m.top - cy, 0.0, cy - m.bottom});
+    const double d = dx * dx + dy * dy;
+    if (d == 0 && cx < m.right && cy < m.bottom) return false;  // shown
+    if (!nearest || d < best) best = d, nearest = &m;
+  }
+  if (!nearest) return false;
+  auto into = [](int16_t& v, int32_t lo, int32_t hi, double size) {
+    const int32_t last = std::max(lo, int32_t(std::floor(hi - size)));
+    v = clamp16(std::clamp(int32_t(v), lo, last));
+  };
+  const int16_t oldX = x, oldY = y;
+  into(x, nearest->left, nearest->right, 24 * z);
+  into(y, nearest->top, nearest->bottom, 32 * z);
+  return x != oldX || y != oldY;
+}
+
 void frameStep(State& s, FrameContext& ctx) {
   ctx.overlay.cls();
   const int n = s.petCount;
@@ -128,6 +154,7 @@ void takeStep(State& s, int slot, Platform& p) {
   if (y < 0) y = 0, stop();
   if (x > lx) x = toInteger(lx), stop();
   if (y > ly) y = toInteger(ly), stop();
+  if (bringOntoAMonitor(x, y, z, p.monitors())) stop();
 
   int16_t& frame = s.walkFrame[slot];
   frame = int16_t(frame + 1);

@@ -382,6 +382,28 @@ EndSection
 """
 
 
+def overlay_size(desk, p, least=640):
+    """Width and height of the program's mapped window at least `least` wide."""
+    for w in desk.windows_of(p.pid):
+        g = desk.geometry(w)
+        if g.get("mapped") and g.get("w", 0) >= least:
+            return g["w"], g["h"]
+    return None
+
+
+def drawn(desk, box):
+    """Pixels in `box` other than the bare root's black."""
+    return sum(1 for q in desk.screenshot().crop(box).getdata() if max(q) > 0)
+
+
+def drag_pet(desk, near, to):
+    """Drags what shows in the box `near` on a black root (a pet) to `to`."""
+    bbox = desk.screenshot().crop(near).point(lambda v: 255 if v else 0).getbbox()
+    check(bbox is not None, f"no pet shows in {near}")
+    desk.drag(near[0] + (bbox[0] + bbox[2]) // 2, near[1] + (bbox[1] + bbox[3]) // 2, *to)
+    time.sleep(0.5)
+
+
 class DummyXorgDesktop(Desktop):
     """Xorg with the dummy driver instead of Xvfb: its modes change with xrandr
     (DUMMY0 takes 1920x1080 and 1280x720)."""
@@ -565,35 +587,20 @@ class Suite:
         d = self.workdir([datafile.pet(1850, 1000, speed=30), datafile.pet(300, 300, speed=1)])
         p = start(d)
         try:
-            def overlay_size():
-                for w in desk.windows_of(p.pid):
-                    g = desk.geometry(w)
-                    if g.get("mapped") and g.get("w", 0) >= 1280:
-                        return g["w"], g["h"]
-                return None
-
             def resize(w, h):
                 desk.xrandr("--output", "DUMMY0", "--mode", f"{w}x{h}")
                 t = time.time()
-                desk.wait_for(lambda: overlay_size() == (w, h), f"the overlay at {w}x{h}", 5)
+                desk.wait_for(lambda: overlay_size(desk, p) == (w, h), f"the overlay at {w}x{h}", 5)
                 print(f"# the overlay took {w}x{h} in {time.time() - t:.2f} s")
-
-            def drawn(box):  # pixels other than the bare root's black
-                return sum(1 for q in desk.screenshot().crop(box).getdata() if max(q) > 0)
-            desk.wait_for(lambda: overlay_size() == (WIDTH, HEIGHT), "the overlay", 15)
+            desk.wait_for(lambda: overlay_size(desk, p) == (WIDTH, HEIGHT), "the overlay", 15)
             time.sleep(SPLASH_SECONDS)
             resize(1280, 720)
             resize(WIDTH, HEIGHT)
             time.sleep(1.0)  # the program may learn the size a little after the window
-            near = (240, 240, 380, 380)
-            bbox = desk.screenshot().crop(near).point(lambda v: 255 if v else 0).getbbox()
-            check(bbox is not None, "the slow pet is not near where the file put it")
-            grab = (near[0] + (bbox[0] + bbox[2]) // 2, near[1] + (bbox[1] + bbox[3]) // 2)
-            desk.drag(*grab, 1700, 900)
-            time.sleep(0.5)
+            drag_pet(desk, (240, 240, 380, 380), (1700, 900))
             # Where it was let go, give or take the samples of the cursor it
             # trails by; only the larger screen reaches there.
-            n = drawn((1500, 760, 1800, 1000))
+            n = drawn(desk, (1500, 760, 1800, 1000))
             check(n >= 100, f"a pet dragged to (1700, 900) shows {n} pixels")
             resize(1280, 720)
             time.sleep(1.5)  # a step or more for the pets
@@ -601,6 +608,49 @@ class Suite:
             for pet in saved:
                 check(pet["posX"] <= 1280 - 24 and pet["posY"] <= 720 - 32,
                       f"a pet outside the screen at {pet['posX']},{pet['posY']}")
+        finally:
+            p.stop()
+
+    def check_every_monitor(self, desk, start, quit_and_read):
+        """On `desk` (Xorg, dummy driver) made two monitors, the primary on the
+        left and a smaller one on the right, so that the box around them has a
+        gap below the right one: off, the overlay covers the primary only; on
+        (the settings file), pets show on both and never in the gap, one is
+        dragged across the seam, and when the right monitor goes the overlay
+        shrinks and every pet comes back onto the primary."""
+        desk.xrandr("--setmonitor", "*LEFT", "1280/338x1080/286+0+0", "DUMMY0")
+        desk.xrandr("--setmonitor", "RIGHT", "640/169x720/190+1280+0", "none")
+        pets = [datafile.pet(300, 500, speed=1), datafile.pet(1500, 300, speed=1),
+                datafile.pet(1600, 900, speed=30), datafile.pet(1750, 1000, speed=30)]
+        d = self.workdir(pets)
+        p = start(d)
+        try:
+            desk.wait_for(lambda: overlay_size(desk, p) == (1280, 1080),
+                          "the overlay on the primary", 15)
+        finally:
+            p.stop()
+        with open(os.path.join(d, datafile.DATA), "wb") as f:  # as they were before that run
+            f.write(datafile.format_data(pets))
+        with open(os.path.join(d, "deskpet-settings.ini"), "w") as f:
+            f.write("every-monitor=1\n")
+        p = start(d)
+        try:
+            desk.wait_for(lambda: overlay_size(desk, p) == (1920, 1080), "the overlay on both", 15)
+            time.sleep(SPLASH_SECONDS + 1.0)
+            check(drawn(desk, pet_box(pets[0], 40)) >= 100, "no pet on the left monitor")
+            check(drawn(desk, pet_box(pets[1], 40)) >= 100, "no pet on the right monitor")
+            gap = (1280 + 13, 720 + 17, 1920, 1080)
+            for _ in range(10):
+                check(drawn(desk, gap) == 0, "a pet in the gap below the right monitor")
+                time.sleep(0.2)
+            drag_pet(desk, pet_box(pets[0], 40), (1600, 400))
+            n = drawn(desk, (1500, 300, 1700, 500))
+            check(n >= 100, f"a pet dragged across the seam to (1600, 400) shows {n} pixels")
+            desk.xrandr("--delmonitor", "RIGHT")
+            desk.wait_for(lambda: overlay_size(desk, p) == (1280, 1080), "the overlay on one", 5)
+            time.sleep(1.5)  # a step or more for the pets
+            for pet in quit_and_read(p, d):
+                check(pet["posX"] <= 1280 - 24, f"a pet left off the screen: {pet['posX']}")
         finally:
             p.stop()
 

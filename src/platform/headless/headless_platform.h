@@ -33,6 +33,7 @@ class HeadlessPlatform : public Platform {
   static int64_t localMs(int year, int month, int day, int hour, int minute, int second);
   void setScreenPixels(int32_t w, int32_t h) { screenW_ = w, screenH_ = h; }
   void setCursor(int32_t x, int32_t y) { cursor_ = {x, y}; }
+  void setMonitors(std::vector<Rect> monitors) { monitors_ = std::move(monitors); }
   void setSeed(uint64_t seed) { seedBase_ = seed; }
   // Values that random() returns, in order, before the generator takes over again.
   void queueRandom(std::vector<double> values) {
@@ -59,6 +60,7 @@ class HeadlessPlatform : public Platform {
   // ---- Platform.
   int32_t screenWidthTwips() const override { return screenW_ * 15; }
   int32_t screenHeightTwips() const override { return screenH_ * 15; }
+  const std::vector<Rect>& monitors() const override { return monitors_; }
   void setKeyPreview(bool on) override;
   void setBackgroundColour(uint32_t rgb) override;
   void placeWindow(int32_t l, int32_t t, int32_t w, int32_t h) override;
@@ -104,6 +106,7 @@ class HeadlessPlatform : public Platform {
   int64_t clockMs_ = 0;
   int32_t screenW_ = 1920, screenH_ = 1080;
   Point32 cursor_;
+  std::vector<Rect> monitors_;
   uint64_t seedBase_ = 0;
   std::mt19937_64 rng_;
   std::vector<double> queued_;

@@ -29,6 +29,7 @@
 #include "platform/qt/autostart.h"
 #include "platform/qt/qt_platform.h"
 #include "shell/form2.h"
+#include "shell/settings.h"
 
 namespace {
 
@@ -118,11 +119,12 @@ bool haveDisplay() {
   return false;
 }
 
-// The overlay's shape and click-through are X11's (XWayland under Wayland),
-// and the program works in device pixels: one image pixel, one screen pixel.
+// The overlay's shape and click-through are X11's (XWayland under Wayland).
+// On a scaled screen pets and panels keep their size: Qt scales by the
+// nearest whole number (pixel art stays sharp, click-through exact).
 void platformDefaults() {
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "xcb", 0);
-  if (!std::getenv("QT_ENABLE_HIGHDPI_SCALING")) setenv("QT_ENABLE_HIGHDPI_SCALING", "0", 0);
+  QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
   // Qt's own event loop instead of GLib's: the program wakes 60 times a
   // second for its ticks, and GLib's loop costs about a fifth more CPU
   // (bench/desktop_cpu.sh). A user's own setting stands.
@@ -236,17 +238,25 @@ int main(int argc, char** argv) {
     form.Timer1_Timer();
   });
 
+  // The user's choices beside the pets; a damaged file is the defaults.
+  platform.setEveryMonitor(
+      pet::parseSettings(platform.readFile(pet::kSettingsFile).value_or("")).everyMonitor);
   form.Form_Load();
 
   // A new resolution, another monitor made primary, a monitor plugged in or
-  // out: the overlay takes the primary screen's new size (once the burst of
+  // out, a new scale: the overlay takes the new play area (once the burst of
   // signals is over).
   QTimer screenSettle;
   screenSettle.setSingleShot(true);
   screenSettle.setInterval(100);
-  QObject::connect(&screenSettle, &QTimer::timeout, [&] { form.screenChanged(); });
+  QObject::connect(&screenSettle, &QTimer::timeout, [&] {
+    platform.readScreens();
+    form.screenChanged();
+  });
   auto watchScreen = [&](QScreen* s) {
     QObject::connect(s, &QScreen::geometryChanged, &screenSettle, qOverload<>(&QTimer::start));
+    QObject::connect(s, &QScreen::logicalDotsPerInchChanged, &screenSettle,
+                     qOverload<>(&QTimer::start));
   };
   for (QScreen* s : QGuiApplication::screens()) watchScreen(s);
   QObject::connect(&app, &QGuiApplication::screenAdded, [&](QScreen* s) {
@@ -279,6 +289,15 @@ int main(int argc, char** argv) {
     platform.setPetsHidden(!platform.petsHidden());
     hidePets->setText(platform.petsHidden() ? QStringLiteral("ペットを表示")
                                             : QStringLiteral("ペットを隠す"));
+  });
+  QAction* everyMonitor = menu.addAction(QStringLiteral("すべての画面で遊ぶ"));
+  everyMonitor->setCheckable(true);
+  everyMonitor->setChecked(platform.everyMonitor());
+  QObject::connect(everyMonitor, &QAction::triggered, [&](bool on) {
+    platform.setEveryMonitor(on);
+    form.screenChanged();
+    if (!platform.writeFileAtomic(pet::kSettingsFile, pet::settingsText({on})))
+      platform.reportProblem("設定を保存できませんでした。");
   });
   QAction* atLogin = menu.addAction(QStringLiteral("ログイン時に起動"));
   atLogin->setCheckable(true);

@@ -159,6 +159,7 @@ QtPlatform::QtPlatform() : choice_(overlayChoice()), window_(new OverlayWindow(w
   handBack_.setInterval(250);
   QObject::connect(&handBack_, &QTimer::timeout, [this] { handFocusBack(); });
   createControls();
+  readScreens();
 }
 
 QtPlatform::~QtPlatform() {
@@ -265,6 +266,8 @@ void QtPlatform::createControls() {
   // order; among themselves they keep the table's order.
   for (auto c = kControls.rbegin(); c != kControls.rend(); ++c)
     if (c->kind == ControlKind::Label) widget(c->id)->lower();
+  for (PanelWidget* p : panels_)
+    if (p) p->client()->setPrintedTexts(&printed_);
   PictureSurface* list = panels_[size_t(ControlId::Picture4)]->client();
   list->setPressHandler([this](int button, QPoint pos) {
     if (form_) form_->panelMouseDown(button, pos.x() * kTwips, pos.y() * kTwips);
@@ -279,24 +282,73 @@ void QtPlatform::createControls() {
   });
 }
 
-// The primary screen's place on the desktop; none for a moment while the
-// last monitor goes.
-static QRect primaryGeometry() {
-  const QScreen* s = QGuiApplication::primaryScreen();
-  return s ? s->geometry() : QRect();
+namespace {
+// Qt keeps a screen's top-left corner in device pixels and divides only its
+// size by the scale; this is the screen in device pixels.
+QRect deviceGeometry(const QScreen* s) {
+  const QRect g = s->geometry();
+  const qreal r = s->devicePixelRatio();
+  return QRect(g.topLeft(),
+               QSize(int(std::lround(g.width() * r)), int(std::lround(g.height() * r))));
+}
+
+// Whole device pixels per core pixel: the nearest whole number, 1 at least
+// (1.25 is 1; 1.5 and 1.75 are 2).
+int wholeScale(qreal ratio) {
+  return std::max(1, int(std::floor(ratio + 0.5)));
+}
+
+int floorDiv(int a, int b) {
+  return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+}  // namespace
+
+void QtPlatform::readScreens() {
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  // None for a moment while the last monitor goes: a play area of no size,
+  // which the core ignores until a screen comes back.
+  if (!primary) {
+    area_ = QRect();
+    monitors_.clear();
+    return;
+  }
+  const int scale = wholeScale(primary->devicePixelRatio());
+  // The same shape in the program's pixels is another one on the screen.
+  if (scale != scale_) shapeSent_ = false;
+  scale_ = scale;
+  area_ = deviceGeometry(primary);
+  monitors_.clear();
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  if (!everyMonitor_ || screens.size() < 2) return;
+  std::vector<QRect> shown{area_};
+  for (const QScreen* s : screens)
+    if (s != primary && !s->geometry().isEmpty()) shown.push_back(deviceGeometry(s));
+  for (const QRect& r : shown) area_ |= r;
+  for (const QRect& r : shown) {
+    const QRect c = r.translated(-area_.topLeft());
+    monitors_.push_back({floorDiv(c.left(), scale_), floorDiv(c.top(), scale_),
+                         floorDiv(c.left() + c.width(), scale_),
+                         floorDiv(c.top() + c.height(), scale_)});
+  }
+}
+
+void QtPlatform::setEveryMonitor(bool on) {
+  everyMonitor_ = on;
+  readScreens();
 }
 
 int32_t QtPlatform::screenWidthTwips() const {
-  return primaryGeometry().width() * kTwips;
+  return area_.width() / scale_ * kTwips;
 }
 int32_t QtPlatform::screenHeightTwips() const {
-  return primaryGeometry().height() * kTwips;
+  return area_.height() / scale_ * kTwips;
 }
 
 void QtPlatform::placeWindow(int32_t l, int32_t t, int32_t w, int32_t h) {
-  // The program's (0, 0) is the primary screen's corner, wherever that
-  // screen sits on the desktop.
-  const QPoint o = primaryGeometry().topLeft();
+  // The program's (0, 0) is the play area's corner, wherever it sits on the
+  // desktop; Qt places a window by its corner in device pixels and its size
+  // in its screen's scaled pixels.
+  const QPoint o = area_.topLeft();
   window_->setGeometry(o.x() + px(l), o.y() + px(t), px(w), px(h));
   mask_.reset(px(w), px(h));
 }
@@ -328,8 +380,9 @@ void QtPlatform::switchOverlay(bool translucent) {
 }
 
 Point32 QtPlatform::cursorPos() {
-  const QPoint p = pointer_.read() - primaryGeometry().topLeft();
-  return {p.x(), p.y()};
+  // The pointer is read in device pixels of the whole desktop.
+  const QPoint p = pointer_.read() - area_.topLeft();
+  return {floorDiv(p.x(), scale_), floorDiv(p.y(), scale_)};
 }
 
 LocalTime QtPlatform::now() {
@@ -470,20 +523,28 @@ void QtPlatform::drawText(Image& image, int32_t x, int32_t y, double points, uin
   QImage target(reinterpret_cast<uchar*>(image.data()), image.width(), image.height(),
                 qsizetype(image.width()) * 4, QImage::Format_RGB32);
   const QFontMetrics fm(font->second);
+  const QPoint baseline(x, y + fm.ascent());
   QRect touched(x, y, fm.horizontalAdvance(s), fm.height());
-  touched |= fm.boundingRect(s).translated(x, y + fm.ascent());
+  touched |= fm.boundingRect(s).translated(baseline);
+  touched &= QRect(0, 0, image.width(), image.height());
+  // On a scaled screen the print is kept, to be printed sharp over the
+  // scaled picture.
+  const bool keep = scale_ > 1 && !touched.isEmpty();
+  QImage before = keep ? printed_.background(image, touched) : QImage();
   {
     QPainter p(&target);
     p.setFont(font->second);
     p.setPen(QColor::fromRgb(QRgb(rgb)));
-    p.drawText(QPoint(x, y + fm.ascent()), s);
+    p.drawText(baseline, s);
   }
   // The painter wrote opaque alpha; the core compares 0x00RRGGBB values.
-  touched &= QRect(0, 0, image.width(), image.height());
   for (int row = touched.top(); row <= touched.bottom(); ++row) {
     uint32_t* p = image.row(row);
     for (int col = touched.left(); col <= touched.right(); ++col) p[col] &= 0x00FFFFFFu;
   }
+  if (keep)
+    printed_.add({&image, touched, std::move(before), wrap(image).copy(touched),
+                  mincho(pixels, true), QColor::fromRgb(QRgb(rgb)), baseline, s});
 }
 
 void QtPlatform::presentOverlay(const Image& overlay, const std::vector<Rect>& changed) {
@@ -546,13 +607,24 @@ std::vector<Rect> QtPlatform::visiblePanels() const {
   return out;
 }
 
+std::vector<BandRect> QtPlatform::scaled(const std::vector<BandRect>& rects) const {
+  // Whole-number scaling keeps the bands banded.
+  std::vector<BandRect> out(rects);
+  for (BandRect& r : out) r = {r.x * scale_, r.y * scale_, r.w * scale_, r.h * scale_};
+  return out;
+}
+
 void QtPlatform::applyShape() {
   if (!window_->testAttribute(Qt::WA_WState_Created)) return;
   if (hiddenFor_ && (noPets_.width() != mask_.width() || noPets_.height() != mask_.height()))
     noPets_.reset(mask_.width(), mask_.height());
   std::vector<BandRect> rects = (hiddenFor_ ? noPets_ : mask_).bands(visiblePanels());
   if (shapeSent_ && rects == sentShape_) return;
-  setShape(window_, rects, window_->translucent() ? ShapeKind::Input : ShapeKind::Bounding);
+  const ShapeKind kind = window_->translucent() ? ShapeKind::Input : ShapeKind::Bounding;
+  if (scale_ == 1)
+    setShape(window_, rects, kind);
+  else
+    setShape(window_, scaled(rects), kind);
   ++counters_.shapes;
   counters_.shapeRects += long(rects.size());
   sentShape_ = std::move(rects);

@@ -3,6 +3,7 @@
 // the shape, e.g. offscreen). Files go to the process's working directory.
 #include <QFont>
 #include <QIcon>
+#include <QRect>
 #include <QTimer>
 #include <array>
 #include <functional>
@@ -56,12 +57,22 @@ class QtPlatform : public Platform {
   // Without a usable data folder no file is read or written at all: the
   // program never falls back to another folder.
   void setFilesUsable(bool usable) { filesUsable_ = usable; }
+  // Pets on every monitor (the box around them all) or on the primary only.
+  void setEveryMonitor(bool on);
+  bool everyMonitor() const { return everyMonitor_; }
+  // Reads the screens again: the play area, the monitors and the scale.
+  // Then Form2::screenChanged() takes what changed.
+  void readScreens();
+  // Device pixels to a core pixel: the screen's scale rounded to a whole
+  // number, so pixel art stays sharp and click-through exact.
+  int scale() const { return scale_; }
   // The program's face at `pixels` high, optionally without anti-aliasing.
   static QFont mincho(int pixels, bool antialiased);
 
   // ---- Platform.
   int32_t screenWidthTwips() const override;
   int32_t screenHeightTwips() const override;
+  const std::vector<Rect>& monitors() const override { return monitors_; }
   void setKeyPreview(bool on) override { keyPreview_ = on; }
   void setBackgroundColour(uint32_t rgb) override { background_ = rgb; }
   void placeWindow(int32_t leftTwips, int32_t topTwips, int32_t widthTwips,
@@ -122,6 +133,8 @@ class QtPlatform : public Platform {
   // Rebuilds the window shape from the pixels and the visible panels and
   // sends it when it differs from the last one sent.
   void applyShape();
+  // Core pixels to device pixels.
+  std::vector<BandRect> scaled(const std::vector<BandRect>& rects) const;
   std::vector<Rect> visiblePanels() const;
   void updateFocusAcceptance();
   void takeFocus();
@@ -156,6 +169,7 @@ class QtPlatform : public Platform {
   uint32_t key_ = kKeyColour;
   std::mt19937_64 rng_;
   std::map<int, QFont> textFonts_;
+  PrintedTexts printed_;
   QIcon icon_;
   std::function<void()> onEnd_;
   std::function<void(std::string_view)> onProblem_;
@@ -170,6 +184,12 @@ class QtPlatform : public Platform {
   Counters counters_;
   int64_t nextZoneCheck_ = 0;
   PointerReader pointer_;
+  // The play area in device pixels on the desktop, and its monitors in core
+  // pixels (empty for the primary screen alone).
+  QRect area_;
+  std::vector<Rect> monitors_;
+  int scale_ = 1;
+  bool everyMonitor_ = false;
   int catchUpTicks_ = 0;
 };
 

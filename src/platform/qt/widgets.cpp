@@ -183,6 +183,46 @@ void PictureSurface::paintEvent(QPaintEvent* e) {
     else
       p.drawImage(r.topLeft(), img, r);
   }
+  if (texts_ && devicePixelRatioF() > 1) texts_->paint(p, *image_);
+}
+
+bool PrintedTexts::intact(const Print& print) {
+  const QImage now = wrap(*print.image).copy(print.rect);
+  return now == print.after;
+}
+
+QImage PrintedTexts::background(const Image& image, const QRect& rect) const {
+  QImage out = wrap(image).copy(rect);
+  // A text printed again where it stands (a title on every row) leaves its
+  // old pixels under the new print: take them away.
+  QPainter p(&out);
+  for (const Print& old : prints_)
+    if (old.image == &image && old.rect.intersects(rect) && intact(old))
+      p.drawImage(old.rect.topLeft() - rect.topLeft(), old.before);
+  return out;
+}
+
+void PrintedTexts::add(Print print) {
+  // One that the new print overlaps is no longer whole.
+  std::erase_if(prints_, [&](const Print& old) {
+    return old.image == print.image && old.rect.intersects(print.rect);
+  });
+  if (prints_.size() >= kLimit) prints_.erase(prints_.begin());
+  prints_.push_back(std::move(print));
+}
+
+void PrintedTexts::paint(QPainter& p, const Image& image) const {
+  for (const Print& t : prints_) {
+    if (t.image != &image || !intact(t)) continue;
+    p.save();
+    p.setClipRect(t.rect);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.drawImage(t.rect.topLeft(), t.before);
+    p.setFont(t.font);
+    p.setPen(t.colour);
+    p.drawText(t.baseline, t.text);
+    p.restore();
+  }
 }
 
 void PictureSurface::mousePressEvent(QMouseEvent* e) {

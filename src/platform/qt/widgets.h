@@ -1,9 +1,12 @@
 #pragma once
 // The widgets of the window: the full-screen overlay that shows the core's
 // image, and the panel frames and picture surfaces of the control table.
+#include <QColor>
+#include <QFont>
 #include <QImage>
 #include <QWidget>
 #include <functional>
+#include <vector>
 
 #include "render/image.h"
 
@@ -61,6 +64,36 @@ class OverlayWindow : public QWidget {
   QImage strip_;
 };
 
+// Text the program printed into its pictures, kept so that a picture shown
+// scaled up (a screen at 2x) can have its text printed again at the screen's
+// real resolution instead of with doubled pixels.
+class PrintedTexts {
+ public:
+  struct Print {
+    const Image* image = nullptr;
+    QRect rect;     // the image pixels the print touched
+    QImage before;  // those pixels before it, and after it
+    QImage after;
+    QFont font;  // the same face, drawn anti-aliased this time
+    QColor colour;
+    QPoint baseline;
+    QString text;
+  };
+  // What lies under `rect` of `image` now, without the texts printed there
+  // that are still whole: the background a new print goes onto.
+  QImage background(const Image& image, const QRect& rect) const;
+  void add(Print print);
+  // Prints the texts of `image` that are still as they were printed, each
+  // over its own background; the painter's scale does the rest.
+  void paint(QPainter& p, const Image& image) const;
+
+ private:
+  static bool intact(const Print& print);
+  // A few slot list pages' worth; older ones go first.
+  static constexpr size_t kLimit = 96;
+  std::vector<Print> prints_;
+};
+
 // The inner area of a picture box: shows the image the core hands over and
 // reports presses and double-clicks in its own pixels.
 class PictureSurface : public QWidget {
@@ -74,6 +107,8 @@ class PictureSurface : public QWidget {
   void setDoubleClickHandler(DoubleClickHandler h) { dbl_ = std::move(h); }
   // Whole notches of the mouse wheel, away from the user positive.
   void setWheelHandler(std::function<void(int)> h) { wheel_ = std::move(h); }
+  // Texts to print sharp over the picture when the screen is scaled up.
+  void setPrintedTexts(const PrintedTexts* texts) { texts_ = texts; }
 
  protected:
   void paintEvent(QPaintEvent* e) override;
@@ -83,6 +118,7 @@ class PictureSurface : public QWidget {
 
  private:
   const Image* image_ = nullptr;
+  const PrintedTexts* texts_ = nullptr;
   PressHandler press_;
   DoubleClickHandler dbl_;
   std::function<void(int)> wheel_;

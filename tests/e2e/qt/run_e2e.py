@@ -20,7 +20,7 @@ from xdesk import (Desktop, DummyXorgDesktop, Failure, Program, Suite, around,  
                    check,
                    child_centre, clear_of_minute_save,
                    count_white, diff_mask, file_state, inode, key_pixels, main,
-                   pet_box, recent_dates, save_shot, SPLASH_SECONDS)
+                   pet_box, recent_dates, save_shot, LIGHT_GREEN, SPLASH_SECONDS)
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
 # E2E_SCREENSHOTS=1 refreshes the screenshots the README shows.
@@ -43,6 +43,25 @@ class QtDesktop(Desktop):
     def furnish(self):
         self.start_tray()
         self.beneath = self.start_beneath("1920x1040+0+0")
+        self.take_background()
+
+
+class HighDpiDesktop(QtDesktop):
+    """A 3840x2160 screen whose desktop asks for `dpi` dots an inch (Xft.dpi),
+    without a tray (a double-click on a pet opens the slot list)."""
+
+    def __init__(self, tmp, dpi):
+        self.dpi = dpi
+        super().__init__(tmp)
+
+    def server(self, fd):
+        return ["Xvfb", "-displayfd", str(fd), "-screen", "0", "3840x2160x24",
+                "-noreset", "-s", "0", "-nolisten", "tcp"]
+
+    def furnish(self):
+        subprocess.run(["xrdb", "-merge"], input=f"Xft.dpi: {self.dpi}\n", text=True,
+                       env=self.env, check=True, timeout=10)
+        self.beneath = self.start_beneath("3840x2100+0+0")
         self.take_background()
 
 
@@ -117,6 +136,13 @@ class QtSuite(Suite):
                  self.t_full_screen)
         self.run("the screen changes size (Xorg, dummy driver): the overlay follows, pets come "
                  "back inside", self.t_screen_change)
+        self.run("two monitors (Xorg, dummy driver): pets play on both, never in the gap, are "
+                 "dragged across the seam, and come back when a monitor goes", self.t_every_monitor)
+        self.run("tray menu: playing on every screen is ticked, kept in the settings file, and "
+                 "unticked", self.t_tray_every_monitor)
+        for dpi, scale in ((192, 2), (144, 2), (120, 1)):
+            self.run(f"a 3840x2160 screen at {dpi} dpi: pets and panels {scale}x as large, sharp; "
+                     "click-through and drag exact", lambda d=dpi, s=scale: self.t_high_dpi(d, s))
         self.run("tray menu: start at login writes and removes the autostart entry",
                  self.t_tray_autostart)
         self.run("pets evolving together: one message from the tray icon", self.t_evolution_news)
@@ -709,14 +735,14 @@ class QtSuite(Suite):
             middle = ((box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
             w = p.window()
             if SHOTS:  # the menu, for the README
-                self.menu_choose(p, ["Up", "Up", "Up"])
+                self.menu_choose(p, ["Up", "Up", "Up", "Up"])
                 time.sleep(0.3)
                 for m, g in p.small_windows():
                     if g["h"] > 60:
                         save_shot(self.desk.window_shot(m), SHOTS, "tray-menu.png")
                 self.desk.xdo("key", "Escape")
                 time.sleep(0.3)
-            self.menu_choose(p, ["Up", "Up", "Up", "Return"])  # ペットを隠す
+            self.menu_choose(p, ["Up", "Up", "Up", "Up", "Return"])  # ペットを隠す
             self.desk.wait_for(lambda: self.desk.shown_box(w) is None, "the pets to go", 3)
             before = self.desk.xev_presses()
             self.desk.click(*middle)
@@ -728,7 +754,7 @@ class QtSuite(Suite):
             rect = twips_rect(self.probe["slotList"][0])
             self.desk.click(*child_centre(rect, 3360, 5520, 1095, 375))  # OK
             self.desk.wait_for(lambda: self.desk.shown_box(w) is None, "the panel to go", 3)
-            self.menu_choose(p, ["Up", "Up", "Up", "Return"])  # ペットを表示
+            self.menu_choose(p, ["Up", "Up", "Up", "Up", "Return"])  # ペットを表示
 
             def pet_back():
                 b = self.desk.shown_box(w)
@@ -783,6 +809,131 @@ class QtSuite(Suite):
                 desk, lambda d: Program(desk, [self.binary, "--data-dir", d], d), quit_and_read)
         finally:
             desk.close()
+
+    def t_every_monitor(self):
+        desk = DummyXorgDesktop(tempfile.mkdtemp(dir=self.tmp, prefix="xorg-"))
+        try:
+            def quit_and_read(p, d):
+                return Suite.quit_and_read(self, p, d, lambda: p.signal(signal.SIGTERM), "SIGTERM")
+            self.check_every_monitor(
+                desk, lambda d: Program(desk, [self.binary, "--data-dir", d], d), quit_and_read)
+        finally:
+            desk.close()
+
+    def t_tray_every_monitor(self):
+        d, p = self.started_and_running([datafile.pet(900, 500, speed=1)])
+        path = os.path.join(d, "deskpet-settings.ini")
+
+        def setting():
+            return open(path).read() if os.path.exists(path) else ""
+        try:
+            self.menu_choose(p, ["Up", "Up", "Up", "Return"])  # すべての画面で遊ぶ
+            self.desk.wait_for(lambda: "every-monitor=1" in setting(), "the choice kept", 3)
+            self.menu_choose(p, ["Up", "Up", "Up", "Return"])
+            self.desk.wait_for(lambda: "every-monitor=0" in setting(), "the choice undone", 3)
+            check(p.proc.poll() is None, "the program ended")
+        finally:
+            p.stop()
+
+    def t_high_dpi(self, dpi, scale):
+        desk = HighDpiDesktop(tempfile.mkdtemp(dir=self.tmp, prefix="hidpi-"), dpi)
+        try:
+            self.check_high_dpi(desk, scale)
+        finally:
+            desk.close()
+
+    def check_high_dpi(self, desk, scale):
+        """On a 3840x2160 screen scaled `scale` times: the core's 1920x1080 (or
+        3840x2160) pixels, each a square of scale x scale screen pixels."""
+        pet = datafile.pet(400, 300, speed=1)
+        d = self.workdir([pet])
+        p = Program(desk, [self.binary, "--data-dir", d], d)
+        try:
+            desk.wait_for(lambda: any(desk.geometry(w).get("w") == 3840 and
+                                      desk.geometry(w).get("mapped")
+                                      for w in desk.windows_of(p.pid)), "the overlay", 15)
+            time.sleep(SPLASH_SECONDS)
+            shot = desk.screenshot()
+            near = tuple(v * scale for v in pet_box(pet, 40))
+            crop = shot.crop(near)
+            bbox = desk.changes(shot).crop(near).getbbox()
+            check(bbox is not None, "no pet near where the file put it")
+            w, h = bbox[2] - bbox[0], bbox[3] - bbox[1]
+            check(14 * scale <= w <= 24 * scale and 14 * scale <= h <= 32 * scale,
+                  f"the pet is {w}x{h} on screen at scale {scale}")
+            if scale > 1:  # nearest neighbour: whole squares of one colour
+                px = crop.load()
+                ox, oy = (near[0] % scale), (near[1] % scale)
+                blurred = sum(1 for y in range(bbox[1] - oy, bbox[3], scale)
+                              for x in range(bbox[0] - ox, bbox[2], scale)
+                              if len({px[x + i, y + j] for i in range(scale)
+                                      for j in range(scale)}) > 1)
+                check(blurred == 0, f"{blurred} blurred squares in the pet")
+            # A see-through pixel just beside the pet takes no click (the pet
+            # may have stepped since the screenshot: then it is tried again).
+            for _ in range(4):
+                b = desk.changes(desk.screenshot()).crop(near).getbbox()
+                x0, y0 = near[0] + b[0], near[1] + b[1]
+                before = desk.xev_presses()
+                desk.click(x0 - 2, y0 + (b[3] - b[1]) // 2)
+                try:
+                    desk.wait_for(lambda: desk.xev_presses() > before, "", 1)
+                    break
+                except Failure:
+                    continue
+            else:
+                check(False, "no click beside the pet reached the window beneath")
+            w, h = b[2] - b[0], b[3] - b[1]
+            # Dragged, the pet lands where the cursor let go, in core pixels.
+            grab = (x0 + w // 2, y0 + h // 2)
+            drop = (2400, 1500)
+            desk.drag(*grab, *drop)
+            time.sleep(0.3)
+            # A double-click on the pet opens the slot list (no tray here),
+            # twice as large as the layout says.
+            cx, cy = drop
+            pb = desk.changes(desk.screenshot()).crop(around((cx - 80, cy - 80, cx + 80, cy + 80),
+                                                             0)).getbbox()
+            check(pb is not None, "the dropped pet does not show")
+            desk.xdo("mousemove", cx - 80 + (pb[0] + pb[2]) // 2, cy - 80 + (pb[1] + pb[3]) // 2)
+            time.sleep(0.1)
+            desk.xdo("click", "--repeat", 2, "--delay", 80, 1)
+            # The layout's place is centred on 1920x1080; the program centres
+            # on its own screen, 3840x2160 device pixels over the scale.
+            dx, dy = (3840 // scale - 1920) // 2, (2160 // scale - 1080) // 2
+            x0, y0, x1, y1 = twips_rect(self.probe["slotList"][0])
+            rect = ((x0 + dx) * scale, (y0 + dy) * scale, (x1 + dx) * scale, (y1 + dy) * scale)
+            shot = desk.wait_for(lambda: desk.panel_shown(rect, green=False), "the slot list", 5)
+            if scale == 2:  # the slot list and the pet beside it, for the README
+                save_shot(shot, SHOTS, "hidpi-2x.png",
+                          (rect[0] - 40, rect[1] - 40, drop[0] + 120, rect[3] + 40))
+            area = shot.crop(around(rect, 20))
+            cols = [i % area.width for i, q in enumerate(area.getdata()) if q == LIGHT_GREEN]
+            rows = [i // area.width for i, q in enumerate(area.getdata()) if q == LIGHT_GREEN]
+            check(cols, "no light green panel")
+            gw, gh = max(cols) - min(cols) + 1, max(rows) - min(rows) + 1
+            pw, ph = rect[2] - rect[0], rect[3] - rect[1]
+            check(abs(gw - pw) <= 2 * scale and abs(gh - ph) <= 2 * scale,
+                  f"the slot list is {gw}x{gh} on screen, {pw}x{ph} expected")
+            if scale > 1:
+                # The first row's lines are printed at the screen's resolution:
+                # finer than squares of doubled pixels.
+                lines = shot.crop((rect[0] + 70 * scale, rect[1] + 45 * scale,
+                                   rect[0] + 270 * scale, rect[1] + 95 * scale))
+                px = lines.load()
+                fine = sum(1 for y in range(0, lines.height - 1, scale)
+                           for x in range(0, lines.width - 1, scale)
+                           if len({px[x + i, y + j] for i in range(scale)
+                                   for j in range(scale)}) > 1)
+                check(fine >= 50, f"the slot list's text is doubled pixels ({fine} fine squares)")
+            saved = Suite.quit_and_read(self, p, d, lambda: p.signal(signal.SIGTERM), "SIGTERM")
+            got = (saved[0]["posX"], saved[0]["posY"])
+            want = (drop[0] // scale, drop[1] // scale)
+            check(want[0] - 24 - 12 <= got[0] <= want[0] + 12 and
+                  want[1] - 32 - 12 <= got[1] <= want[1] + 12,
+                  f"saved place {got}, let go at {want} in the program's pixels")
+        finally:
+            p.stop()
 
     def t_tray_autostart(self):
         config = tempfile.mkdtemp(dir=self.tmp, prefix="config-")
