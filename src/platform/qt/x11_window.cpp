@@ -194,7 +194,8 @@ bool FullScreenWatch::poll(unsigned int own) {
 }
 
 PointerReader::~PointerReader() {
-  if (started_) QCoreApplication::instance()->removeNativeEventFilter(this);
+  if (started_ && QCoreApplication::instance())
+    QCoreApplication::instance()->removeNativeEventFilter(this);
   xcb_connection_t* c = connection();
   if (pending_ && c) xcb_discard_reply(c, cookie_);
 }
