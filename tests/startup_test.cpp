@@ -363,6 +363,27 @@ TEST(Screen, OnEveryMonitorPanelsAndNewPetsAreOnThePrimaryAndWalkersStayShown) {
   EXPECT_TRUE(primaryUsed);
 }
 
+TEST(Screen, AnOpenPanelIsCentredOnTheNewScreen) {
+  test::Program p;
+  p.load();
+  p.tick(2);  // the welcome, with the about picture inside it
+  const auto& info = p.platform.controlState(ControlId::Picture2);
+  const auto& about = p.platform.controlState(ControlId::Picture3);
+  ASSERT_TRUE(info.visible);
+  p.platform.setScreenPixels(1280, 720);
+  p.form.screenChanged();
+  EXPECT_EQ(info.left, (19200 - 6135) / 2);
+  EXPECT_EQ(info.top, (10800 - 5775) / 2);
+  EXPECT_EQ(about.left, info.left + 360);
+  EXPECT_EQ(about.top, info.top + 2280);
+  // Made primary, a monitor on the right of another takes the panels along.
+  p.platform.setScreenPixels(3200, 1080);
+  p.platform.setMonitors(kTwoMonitors);
+  p.form.screenChanged();
+  EXPECT_EQ(info.left, 1920 * 15 + (19200 - 6135) / 2);
+  EXPECT_EQ(about.left, info.left + 360);
+}
+
 TEST(Settings, ReadLenientlyAndWrittenBackTheSame) {
   const std::vector<std::pair<std::string, bool>> cases = {
       {"", false},

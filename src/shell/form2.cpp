@@ -43,11 +43,29 @@ void Form2::screenChanged() {
   if (sameSize && p_.monitors() == monitors_) return;
   monitors_ = p_.monitors();
   p_.placeWindow(0, 0, w * kTwipsPerPixel, h * kTwipsPerPixel);
+  recentrePanels();
   if (sameSize) return;
   overlay_ = Overlay(w, h, incremental_);
   // The platform may hold on to the old picture's pixels: hand it the new one
   // whole now; the next frame draws the pets into it.
   p_.presentOverlay(overlay_.image(), {Rect{0, 0, w, h}});
+}
+
+void Form2::placeAboutInWelcome() {
+  // The about picture sits inside the welcome panel, 24 and 152 pixels in.
+  p_.moveControl(ControlId::Picture3, centredLeft(ControlId::Picture2) + 24 * kTwipsPerPixel,
+                 centredTop(ControlId::Picture2) + 152 * kTwipsPerPixel);
+}
+
+void Form2::recentrePanels() {
+  // Every panel opens centred; one open as the screen changes would
+  // otherwise stay where the old screen's middle was, perhaps out of reach.
+  // A hidden one is centred again as it opens.
+  for (ControlId id : {ControlId::Picture1, ControlId::Picture2, ControlId::Picture4}) centre(id);
+  if (s_.runState >= 1 && s_.runState <= 3)
+    placeAboutInWelcome();
+  else
+    centre(ControlId::Picture3);
 }
 
 void Form2::Form_KeyDown(int keyCode, int /*shift*/) {
@@ -79,9 +97,7 @@ void Form2::Timer1_Timer() {
     case 1:
       centre(ControlId::Picture2);
       p_.showControl(ControlId::Picture2, true);
-      // The about picture sits inside the welcome panel, 24 and 152 pixels in.
-      p_.moveControl(ControlId::Picture3, centredLeft(ControlId::Picture2) + 24 * kTwipsPerPixel,
-                     centredTop(ControlId::Picture2) + 152 * kTwipsPerPixel);
+      placeAboutInWelcome();
       p_.showControl(ControlId::Picture3, true);
       s_.runState = 2;
       break;

@@ -83,6 +83,8 @@ class Form2 {
   void minuteStep();
   void frameStep();
   void centre(ControlId id);
+  void recentrePanels();
+  void placeAboutInWelcome();
   int32_t centredLeft(ControlId id) const;
   int32_t centredTop(ControlId id) const;
 
