@@ -6,7 +6,7 @@
 # desktop-file-validate for the autostart entry; Xorg with the dummy driver and
 # xrandr for screens that change.
 set -euo pipefail
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libxcb1-dev libxcb-shape0-dev
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libxcb1-dev libxcb-shape0-dev libxcb-xinput-dev
   fonts-ipafont-mincho xvfb openbox trayer xdotool x11-apps x11-utils python3 python3-pil
   xpenguins xcompmgr wmctrl desktop-file-utils xserver-xorg-video-dummy x11-xserver-utils)
 # The Debian package: dpkg-shlibdeps (and file) for its dependencies, and the

@@ -31,6 +31,8 @@ TEST(TickPacer, AboutSixtyFourTicksASecondWhateverTheTimerResolution) {
            {"every 10 ms, 1 ms jitter", 0.010, 0.001},
            {"a 1 ms clock and a timer firing at once", 0.001, 0.0},
            {"a 12 ms clock", 0.012, 0.0},
+           {"timers kept to the millisecond (Wine): the 15 ms timer", 0.015, 0.0},
+           {"the 15 ms timer, 1 ms jitter", 0.015, 0.001},
        }) {
     const double r = rate(c.interval, c.jitter);
     EXPECT_GE(r, 60.0) << c.what;

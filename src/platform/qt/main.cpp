@@ -199,10 +199,11 @@ int main(int argc, char** argv) {
     const auto& c = platform.counters();
     std::fprintf(stderr,
                  "deskpet-stats ticks %ld seconds %.3f rate %.2f frameRate %d presents %ld "
-                 "rects %ld shapes %ld shapeRects/shape %.0f\n",
+                 "rects %ld shapes %ld shapeRects/shape %.0f pointerQueries %ld\n",
                  stats.ticks, secs, secs > 0 ? double(stats.ticks) / secs : 0.0,
                  int(form.state().frameRate), c.presents, c.rects, c.shapes,
-                 c.shapes ? double(c.shapeRects) / double(c.shapes) : 0.0);
+                 c.shapes ? double(c.shapeRects) / double(c.shapes) : 0.0,
+                 platform.pointerQueries());
   });
 
   // A quit request saves on the next tick. Before the data file is loaded

@@ -690,6 +690,8 @@ void QtPlatform::afterTick() {
     }
     // Games, videos and slide shows full screen: the pets step aside.
     hideFor(kForFullScreen, fullScreen_.poll(unsigned(window_->winId())));
+    // A warp of the pointer by another program comes with no event.
+    pointer_.look();
   }
   if (!moveSinceTick_ || !form_) return;
   // The pointer reading trails by a tick, so two ticks after the last move
@@ -702,6 +704,8 @@ void QtPlatform::afterTick() {
 void QtPlatform::onMouse(OverlayWindow::MouseKind kind, int button, int shift, QPoint pos) {
   if (!form_) return;
   const int x = pos.x() * kTwips, y = pos.y() * kTwips;
+  // A warp over the window comes without a raw motion event.
+  pointer_.moved();
   switch (kind) {
     case OverlayWindow::MouseKind::Down:
       form_->Form_MouseDown(button, shift, x, y);

@@ -112,6 +112,7 @@ class QtPlatform : public Platform {
     long presents = 0, rects = 0, shapes = 0, shapeRects = 0;
   };
   const Counters& counters() const { return counters_; }
+  long pointerQueries() const { return pointer_.queries(); }
 
   // Key presses of the window and its controls, before the control sees them.
   bool keyPreview() const { return keyPreview_; }

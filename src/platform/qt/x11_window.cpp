@@ -2,12 +2,19 @@
 
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
+#include <xcb/xinput.h>
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QWidget>
 #include <cstdlib>
 #include <string>
+
+// Requests made on every tick or every few ticks are not flushed here: Qt
+// flushes the connection each time its event loop is about to wait, so the
+// requests of one tick reach the server in one write and their answers tend
+// to come back together (one wake-up instead of several).
 
 namespace pet::qt {
 
@@ -96,7 +103,6 @@ void setShape(QWidget* window, const std::vector<BandRect>& rects, ShapeKind kin
                        kind == ShapeKind::Input ? XCB_SHAPE_SK_INPUT : XCB_SHAPE_SK_BOUNDING,
                        XCB_CLIP_ORDERING_YX_BANDED, xcb_window_t(window->winId()), 0, 0,
                        uint32_t(xr.size()), xr.data());
-  xcb_flush(c);
 }
 
 CompositorWatch::~CompositorWatch() {
@@ -118,7 +124,6 @@ bool CompositorWatch::ask() {
   }
   cookie_ = xcb_get_selection_owner(c, atom_).sequence;
   pending_ = true;
-  xcb_flush(c);
   return true;
 }
 
@@ -185,30 +190,73 @@ bool FullScreenWatch::poll(unsigned int own) {
   }
   activeCookie_ = xcb_get_property(c, 0, rootOf(c), activeAtom_, XCB_ATOM_WINDOW, 0, 1).sequence;
   activePending_ = true;
-  xcb_flush(c);
   return last_;
 }
 
 PointerReader::~PointerReader() {
+  if (started_ && QCoreApplication::instance())
+    QCoreApplication::instance()->removeNativeEventFilter(this);
   xcb_connection_t* c = connection();
   if (pending_ && c) xcb_discard_reply(c, cookie_);
+}
+
+void PointerReader::watch() {
+  started_ = true;
+  xcb_connection_t* c = connection();
+  const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_input_id);
+  if (!ext || !ext->present) return;
+  inputOpcode_ = ext->major_opcode;
+  QCoreApplication::instance()->installNativeEventFilter(this);
+  // Qt has agreed on an XInput 2 version with the server already; raw events
+  // go to the root window only, whichever window is under the pointer.
+  struct {
+    xcb_input_event_mask_t head;
+    uint32_t bits;
+  } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, XCB_INPUT_XI_EVENT_MASK_RAW_MOTION};
+  xcb_generic_error_t* error =
+      xcb_request_check(c, xcb_input_xi_select_events_checked(c, rootOf(c), 1, &mask.head));
+  watching_ = error == nullptr;
+  std::free(error);
+}
+
+bool PointerReader::nativeEventFilter(const QByteArray&, void* message, qintptr*) {
+  const auto* e = static_cast<const xcb_ge_generic_event_t*>(message);
+  if ((e->response_type & 0x7f) == XCB_GE_GENERIC && e->extension == inputOpcode_ &&
+      e->event_type == XCB_INPUT_RAW_MOTION)
+    moved_ = true;
+  return false;
 }
 
 QPoint PointerReader::read() {
   xcb_connection_t* c = connection();
   if (!c) return QCursor::pos();
-  const xcb_window_t root = rootOf(c);
-  if (!pending_) {
-    cookie_ = xcb_query_pointer(c, root).sequence;
-    pending_ = true;
+  if (!started_) watch();
+  if (pending_) {
+    pending_ = false;
+    if (xcb_query_pointer_reply_t* r =
+            xcb_query_pointer_reply(c, xcb_query_pointer_cookie_t{cookie_}, nullptr)) {
+      last_ = QPoint(r->root_x, r->root_y);
+      std::free(r);
+    }
   }
-  if (xcb_query_pointer_reply_t* r =
-          xcb_query_pointer_reply(c, xcb_query_pointer_cookie_t{cookie_}, nullptr)) {
-    last_ = QPoint(r->root_x, r->root_y);
-    std::free(r);
+  // A move seen now may have happened before the last reading's question
+  // was answered, or its event may come just after this reading: asking
+  // twice more after the last one seen catches the pointer where it stopped.
+  if (moved_) askTicks_ = 3;
+  moved_ = false;
+  if (!watching_ || askTicks_ > 0) {
+    if (askTicks_ > 0) --askTicks_;
+    look();
   }
-  cookie_ = xcb_query_pointer(c, root).sequence;
   return last_;
+}
+
+void PointerReader::look() {
+  xcb_connection_t* c = connection();
+  if (!c || pending_) return;
+  cookie_ = xcb_query_pointer(c, rootOf(c)).sequence;
+  pending_ = true;
+  ++queries_;
 }
 
 }  // namespace pet::qt

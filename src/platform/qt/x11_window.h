@@ -6,7 +6,9 @@
 #include "platform/qt/shape_mask.h"
 
 class QWidget;
+#include <QAbstractNativeEventFilter>
 #include <QPoint>
+#include <cstdint>
 
 namespace pet::qt {
 
@@ -64,18 +66,36 @@ class FullScreenWatch {
   bool last_ = false;
 };
 
-// The pointer's place on the screen, asked of the X server one tick ahead:
-// each reading takes the answer to the question sent at the previous one and
-// sends the next, so the program never waits for the server. Without X it
-// falls back to Qt.
-class PointerReader {
+// The pointer's place on the screen as the program saw it a tick ago: each
+// reading takes the answer to the question sent at the previous one, so the
+// program never waits for the server. Between moves nothing is asked: the X
+// server tells of every move of a pointer device (XInput 2 raw motion on the
+// root window, wherever the pointer is), and after one the pointer is asked
+// for at every reading until two readings after the last move. A warp moves
+// the pointer without a raw event; `look` asks anyway (a few times a second,
+// with the program's other periodic questions). Without X it falls back to Qt.
+class PointerReader : public QAbstractNativeEventFilter {
  public:
-  ~PointerReader();
+  ~PointerReader() override;
   QPoint read();
+  // Asks for the pointer now unless a question is out; the next reading
+  // takes the answer.
+  void look();
+  // The pointer may have moved (a motion event of one of the program's windows).
+  void moved() { moved_ = true; }
+  // The number of questions sent, for DESKPET_STATS.
+  long queries() const { return queries_; }
+  bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override;
 
  private:
+  void watch();
+  bool started_ = false, watching_ = false;
+  uint8_t inputOpcode_ = 0;
+  bool moved_ = true;
+  int askTicks_ = 0;
   bool pending_ = false;
   unsigned int cookie_ = 0;
+  long queries_ = 0;
   QPoint last_;
 };
 

@@ -412,7 +412,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
           platform.checkFullScreen();
           // Also here: under Wine the screen's new size may not be known yet
           // when the messages below arrive.
-          platform.readScreen();
+          platform.refreshScreen();
           form.screenChanged();
         }
         return true;
@@ -421,7 +421,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
       case WM_SETTINGCHANGE:
         // A new resolution, scale, monitor or work area: the overlay takes the
         // play area's new size (nothing happens when it is the same).
-        platform.readScreen();
+        platform.refreshScreen();
         form.screenChanged();
         return false;
       case WM_CLOSE:
@@ -456,7 +456,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   else if (!folderWritable())
     platform.reportProblem("データフォルダ「" + where +
                            "」に書き込めません。ペットは保存されません。");
-  SetTimer(platform.window(), kTickTimer, pet::win32::TickPacer::kTimerMs, nullptr);
+  SetTimer(platform.window(), kTickTimer,
+           pet::win32::Win32Platform::underWine() ? pet::win32::TickPacer::kExactTimerMs
+                                                  : pet::win32::TickPacer::kTimerMs,
+           nullptr);
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -17,6 +17,9 @@ class TickPacer {
   // never costs a tick.
   static constexpr double kTicksPerSecond = 64.5;
   static constexpr unsigned kTimerMs = 10;  // USER_TIMER_MINIMUM
+  // Where timers keep their period to the millisecond (Wine), 10 ms would
+  // wake the program 100 times a second for 64 ticks; 15 ms fires 66.7 times.
+  static constexpr unsigned kExactTimerMs = 15;
 
   // Whether the timer's firing at `seconds` (any steady clock) makes a tick.
   bool due(double seconds) {

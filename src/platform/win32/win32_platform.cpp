@@ -119,19 +119,15 @@ bool Win32Platform::underWine() {
 
 Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
   panelBrush_ = CreateSolidBrush(colorRef(kPanelColour));
+  refreshScreen();
   registerClasses();
   createWindow();
-  readScreen();
+  refreshScreen();
   createControls();
 }
 
 Win32Platform::~Win32Platform() {
   if (window_) DestroyWindow(window_);
-  if (surfaceDc_) {
-    SelectObject(surfaceDc_, surfaceOld_);
-    DeleteDC(surfaceDc_);
-    DeleteObject(surface_);
-  }
   if (textDc_) {
     SelectObject(textDc_, textOld_);
     DeleteDC(textDc_);
@@ -258,10 +254,10 @@ int32_t Win32Platform::fromDevice(int devicePixels) const {
 
 void Win32Platform::setEveryMonitor(bool on) {
   everyMonitor_ = on;
-  readScreen();
+  refreshScreen();
 }
 
-void Win32Platform::readScreen() {
+void Win32Platform::refreshScreen() {
   // One scale for the whole overlay: the primary monitor's.
   HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
   std::vector<Rect> shown;
@@ -281,7 +277,7 @@ void Win32Platform::readScreen() {
   if (rescaled) layoutControls();
   if (moved && placedOnce_) {
     placeWindow(placed_.left, placed_.top, placed_.width, placed_.height);
-    refill();
+    InvalidateRect(window_, nullptr, FALSE);
   }
 }
 
@@ -321,7 +317,6 @@ void Win32Platform::placeWindow(int32_t l, int32_t t, int32_t w, int32_t h) {
   placedOnce_ = true;
   SetWindowPos(window_, nullptr, origin_.x + dev(l), origin_.y + dev(t), dev(w), dev(h),
                SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
-  ensureSurface(dev(w), dev(h));
 }
 
 void Win32Platform::setColourKey(uint32_t rgb) {
@@ -356,60 +351,55 @@ void Win32Platform::syncOverlayShown() {
     ShowWindow(window_, SW_HIDE);
 }
 
-void Win32Platform::ensureSurface(int w, int h) {
-  if (surfaceDc_ && w == surfaceW_ && h == surfaceH_) return;
-  if (surfaceDc_) {
-    SelectObject(surfaceDc_, surfaceOld_);
-    DeleteObject(surface_);
-  } else {
-    surfaceDc_ = CreateCompatibleDC(nullptr);
-  }
-  surface_ = dibSection(std::max(1, w), std::max(1, h), &surfaceBits_);
-  surfaceOld_ = SelectObject(surfaceDc_, surface_);
-  surfaceW_ = std::max(1, w);
-  surfaceH_ = std::max(1, h);
-  std::fill_n(surfaceBits_, size_t(surfaceW_) * size_t(surfaceH_), background_);
-}
-
-void Win32Platform::blit(HDC dc, const RECT& r) {
-  if (!surfaceDc_) return;
-  BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, surfaceDc_, r.left, r.top, SRCCOPY);
-}
-
-void Win32Platform::copyToSurface(const Image& overlay, const Rect& r) {
-  // Nearest neighbour: each of the program's pixels a square of scale_ x scale_.
+void Win32Platform::paintOverlay(HDC dc, const RECT& r) {
+  // Straight from the core's picture: no copy of the whole screen of our own
+  // (Wine keeps one already for the layered window). Hidden, or where the
+  // picture does not reach yet (a new screen size before the next present),
+  // every pixel is the colour key, so nothing shows and clicks go through.
+  // `r` is in device pixels; each of the picture's pixels is a square of
+  // scale_ x scale_ (nearest neighbour).
   const int s = scale_;
-  const size_t w = size_t(r.right - r.left);
-  for (int32_t y = r.top; y < r.bottom; ++y) {
-    const uint32_t* from = overlay.row(y) + r.left;
-    uint32_t* to =
-        surfaceBits_ + size_t(y) * size_t(s) * size_t(surfaceW_) + size_t(r.left) * size_t(s);
-    if (s == 1) {
-      std::memcpy(to, from, w * sizeof(uint32_t));
-      continue;
-    }
-    for (size_t x = 0; x < w; ++x) std::fill_n(to + x * size_t(s), s, from[x]);
-    for (int k = 1; k < s; ++k)
-      std::memcpy(to + size_t(k) * size_t(surfaceW_), to, w * size_t(s) * sizeof(uint32_t));
+  const Image* img = hiddenFor_ ? nullptr : lastOverlay_;
+  const Rect c = img ? clipTo(Rect{floorDiv(r.left, s), floorDiv(r.top, s),
+                                   floorDiv(r.right + s - 1, s), floorDiv(r.bottom + s - 1, s)},
+                              img->width(), img->height())
+                     : Rect{};
+  if (c.empty() || c.left * s > r.left || c.top * s > r.top || c.right * s < r.right ||
+      c.bottom * s < r.bottom) {
+    SetDCBrushColor(dc, colorRef(hiddenFor_ || lastOverlay_ ? key_ : background_));
+    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
   }
+  if (c.empty()) return;
+  // The rows of the rectangle as an image of their own: the source's first
+  // row is then the same whichever way a top-down image is counted.
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = img->width();
+  bi.bmiHeader.biHeight = -(c.bottom - c.top);
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  const int w = c.right - c.left, h = c.bottom - c.top;
+  SetStretchBltMode(dc, COLORONCOLOR);
+  StretchDIBits(dc, c.left * s, c.top * s, w * s, h * s, c.left, 0, w, h, img->row(c.top), &bi,
+                DIB_RGB_COLORS, SRCCOPY);
 }
 
 void Win32Platform::presentOverlay(const Image& overlay, const std::vector<Rect>& changed) {
-  std::vector<Rect> rects = changed;
-  if (overlay.width() * scale_ != surfaceW_ || overlay.height() * scale_ != surfaceH_) {
-    ensureSurface(overlay.width() * scale_, overlay.height() * scale_);
-    rects.assign(1, Rect{0, 0, overlay.width(), overlay.height()});
-  }
+  const bool resized = !lastOverlay_ || overlay.width() != lastOverlay_->width() ||
+                       overlay.height() != lastOverlay_->height();
   lastOverlay_ = &overlay;
   if (hiddenFor_) return;
-  GdiFlush();
+  if (resized) {
+    InvalidateRect(window_, nullptr, FALSE);
+    return;
+  }
   HDC dc = nullptr;
-  for (const Rect& r : rects) {
+  for (const Rect& r : changed) {
     const Rect c = clipTo(r, overlay.width(), overlay.height());
     if (c.empty()) continue;
-    copyToSurface(overlay, c);
     if (!dc) dc = GetDC(window_);
-    blit(dc, RECT{c.left * scale_, c.top * scale_, c.right * scale_, c.bottom * scale_});
+    paintOverlay(dc, RECT{c.left * scale_, c.top * scale_, c.right * scale_, c.bottom * scale_});
   }
   if (dc) ReleaseDC(window_, dc);
 }
@@ -450,23 +440,10 @@ void Win32Platform::hideFor(unsigned reason, bool on) {
   const unsigned was = hiddenFor_;
   hiddenFor_ = on ? hiddenFor_ | reason : hiddenFor_ & ~reason;
   const bool hidden = hiddenFor_ != 0;
-  if (hidden == (was != 0) || !surfaceBits_) return;
+  if (hidden == (was != 0)) return;
   if (hidden) letGo();
-  refill();
-  syncOverlayShown();
-}
-
-void Win32Platform::refill() {
-  if (!surfaceBits_) return;
-  GdiFlush();
-  // Hidden: every pixel the colour key, so nothing shows and clicks go
-  // through; shown: the core's picture as it is now.
-  if (hiddenFor_ || !lastOverlay_ || lastOverlay_->width() * scale_ != surfaceW_ ||
-      lastOverlay_->height() * scale_ != surfaceH_)
-    std::fill_n(surfaceBits_, size_t(surfaceW_) * size_t(surfaceH_), key_);
-  else
-    copyToSurface(*lastOverlay_, Rect{0, 0, lastOverlay_->width(), lastOverlay_->height()});
   InvalidateRect(window_, nullptr, FALSE);
+  syncOverlayShown();
 }
 
 void Win32Platform::letGo() {
@@ -491,8 +468,7 @@ LRESULT Win32Platform::onOverlay(HWND h, UINT m, WPARAM w, LPARAM l) {
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(h, &ps);
-      GdiFlush();
-      blit(dc, ps.rcPaint);
+      paintOverlay(dc, ps.rcPaint);
       EndPaint(h, &ps);
       return 0;
     }

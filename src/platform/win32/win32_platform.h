@@ -55,16 +55,20 @@ class Win32Platform final : public Platform {
   // Whether key presses are the program's: only while a panel shows. (Under
   // Wine the overlay can keep the keyboard after its last panel closed.)
   bool acceptsKeys() const { return activatable_; }
+  // Whether the program runs under Wine, where some things work differently.
+  static bool underWine();
+
   // Pets on every monitor (the play area is the virtual screen) or on the
   // primary one only.
   void setEveryMonitor(bool on);
   bool everyMonitor() const { return everyMonitor_; }
-  // Reads the screen again: its scale, the play area and its monitors. Called
-  // on screen messages and a few times a second, never on every tick.
-  void readScreen();
+  // The screen as last asked: its scale, the play area and its monitors.
+  // Each question is several round trips to the window server under Wine,
+  // and every step of a pet needs the size: the program asks again when the
+  // system says the screen changed and on its regular look at the screen.
+  void refreshScreen();
   // Device pixels to one of the program's (a whole number, 1 at least).
   int scale() const { return scale_; }
-
   int32_t screenWidthTwips() const override;
   int32_t screenHeightTwips() const override;
   const std::vector<Rect>& monitors() const override { return monitors_; }
@@ -125,13 +129,11 @@ class Win32Platform final : public Platform {
   void registerClasses();
   void createWindow();
   void createControls();
-  void ensureSurface(int w, int h);
-  void blit(HDC dc, const RECT& r);
+  void paintOverlay(HDC dc, const RECT& r);
   void onScroll(HWND bar, int code);
   void changeScroll(ControlId id, int value);
   void updateActivation();
   void takeFocus();
-  static bool underWine();
   void handFocusBack();
   void paintLabels(ControlId panel, HDC dc);
   void invalidateLabel(ControlId id);
@@ -141,8 +143,6 @@ class Win32Platform final : public Platform {
   int dev(int32_t twips) const;
   int32_t fromDevice(int devicePixels) const;
   void layoutControls();
-  void copyToSurface(const Image& overlay, const Rect& r);
-  void refill();
   ControlId idOf(HWND h) const;
 
   HINSTANCE instance_;
@@ -169,12 +169,6 @@ class Win32Platform final : public Platform {
   std::array<Scroll, kControlCount> scrolls_{};
   std::array<Label, kControlCount> labels_{};
   HBRUSH panelBrush_ = nullptr;
-  // The overlay's screen pixels: a DIB section selected into a memory DC.
-  HDC surfaceDc_ = nullptr;
-  HBITMAP surface_ = nullptr;
-  HGDIOBJ surfaceOld_ = nullptr;
-  uint32_t* surfaceBits_ = nullptr;
-  int surfaceW_ = 0, surfaceH_ = 0;
   // Scratch for text: a DIB section the core image's touched area is copied
   // into, printed on, and copied back from.
   HDC textDc_ = nullptr;
@@ -200,7 +194,7 @@ class Win32Platform final : public Platform {
   bool shownOnce_ = false;
   void syncOverlayShown();
   bool filesUsable_ = true;
-  const Image* lastOverlay_ = nullptr;  // the core's overlay, to show again after hiding
+  const Image* lastOverlay_ = nullptr;  // the core's overlay, what the window shows
   void letGo();
   MessageHook hook_;
   // Text printed into a picture while the screen is scaled up: kept, to be

@@ -107,6 +107,8 @@ class QtSuite(Suite):
         self.run("click on a see-through spot reaches the window beneath", self.t_click_through)
         self.run("dragging a pet moves it, keeps the focus, and a quit request saves the place",
                  self.t_drag)
+        self.run("the cursor's every move over other windows counts towards the travel meter",
+                 self.t_cursor_travel)
         self.run("right clicks on a pet switch chasing for all pets, a quick pair twice",
                  self.t_right_click)
         for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
@@ -239,6 +241,31 @@ class QtSuite(Suite):
         check(drop[0] - 24 - walk <= got[0] <= drop[0] + walk and
               drop[1] - 32 - walk <= got[1] <= drop[1] + walk,
               f"saved place {got}, let go at {drop}")
+
+    def t_cursor_travel(self):
+        # The program asks for the pointer only after the server tells of a
+        # move; a zigzag of a pointer device (relative moves, as a mouse
+        # makes) over the window beneath, a step every few ticks, must add up
+        # as if it were asked at every tick. Sampled less often, the steps
+        # would cancel out.
+        self.desk.xdo("mousemove", 0, 0)
+        d, p = self.started_and_running([datafile.pet(900, 600, speed=1)])
+        accum, bumps, last = 0, 0, (0, 0)
+        for i in range(40):
+            self.desk.xdo("mousemove_relative", "--", 60 if i % 2 == 0 else -60, 0)
+            loc = dict(kv.split(":") for kv in self.desk.run(
+                ["xdotool", "getmouselocation"]).split()[:2])
+            at = (int(loc["x"]), int(loc["y"]))
+            accum += abs(at[0] - last[0]) + abs(at[1] - last[1])
+            if accum >= 1000:
+                bumps, accum = bumps + 1, 0
+            last = at
+            time.sleep(0.07)
+        time.sleep(0.1)
+        saved = self.quit_and_read(p, d)
+        check(bumps >= 2, f"the pointer hardly moved: {bumps} thousands")
+        check(saved[0]["mouseTravel"] == bumps,
+              f"travel meter {saved[0]['mouseTravel']}, the pointer went {bumps} thousand pixels")
 
     def t_signal(self, sig):
         d, p = self.started_and_running([datafile.pet(900, 500, speed=3)])

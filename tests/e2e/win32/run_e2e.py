@@ -355,8 +355,8 @@ class WineSuite(PackageChecks, Suite):
 
     def t_tick_rate(self):
         # Wine's timers are finer than Windows' usual 15.6 ms clock, so the
-        # 10 ms timer fires about 100 times a second here; the pacing keeps
-        # the ticks near 64 (on Windows the clock gives 64 firings itself).
+        # program asks for 15 ms here and the pacing keeps the ticks near 64
+        # (on Windows the clock gives 64 firings itself).
         d, p = self.started_and_running([datafile.pet(900, 300, speed=5)])
         try:
             time.sleep(4)
