@@ -33,25 +33,12 @@ cleanup() {
   [ -n "${KEEP:-}" ] || rm -rf "$work"
 }
 trap cleanup EXIT
+# shellcheck source=bench/desktop_lib.sh
+. "$root/bench/desktop_lib.sh"
 
-cpu_ticks() { sed 's/^.*) //' "/proc/$1/stat" | awk '{print $12 + $13}'; }
 rss_kb() { awk '/^VmRSS/ {print $2}' "/proc/$1/status"; }
-# Voluntary context switches of every thread of the process: each is a wait
-# that ended, i.e. a wake-up.
-wakeups() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^voluntary_ctxt_switches/ {n += $2} END {print n + 0}'; }
 
-n=90
-while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-export DISPLAY=":$n" XDG_RUNTIME_DIR="$work/runtime"
-unset DBUS_SESSION_BUS_ADDRESS
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-Xvfb "$DISPLAY" -screen 0 1920x1080x24 -noreset -s 0 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-pids+=("$xvfb")
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
-HOME="$work" openbox --sm-disable >/dev/null 2>&1 &
-wm=$!
-pids+=("$wm")
+start_desktop
 comp=
 sleep 1
 

@@ -23,26 +23,15 @@ cleanup() {
   [ -n "${KEEP:-}" ] || rm -rf "$work"
 }
 trap cleanup EXIT
+# shellcheck source=bench/desktop_lib.sh
+. "$root/bench/desktop_lib.sh"
 
-cpu_ticks() { sed 's/^.*) //' "/proc/$1/stat" | awk '{print $12 + $13}'; }
-# Voluntary context switches of every thread: each is a wait that ended.
-wakeups() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^voluntary_ctxt/ {s += $2} END {print s + 0}'; }
 memory_kb() {
   awk '/^Rss:/ {r = $2} /^Private_(Clean|Dirty):/ {p += $2} END {print r, p}' \
     "/proc/$1/smaps_rollup"
 }
 
-n=90
-while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-export DISPLAY=":$n" XDG_RUNTIME_DIR="$work/runtime"
-unset DBUS_SESSION_BUS_ADDRESS
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-Xvfb "$DISPLAY" -screen 0 1920x1080x24 -noreset -s 0 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-pids+=("$xvfb")
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
-HOME="$work" openbox --sm-disable >/dev/null 2>&1 &
-pids+=("$!")
+start_desktop
 
 # One fresh prefix for the whole run, served by one persistent wineserver.
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

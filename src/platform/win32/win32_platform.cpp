@@ -94,8 +94,8 @@ std::wstring caption(std::string_view utf8) {
   return s;
 }
 
-// A 32-bit top-down DIB section of w x h pixels.
-HBITMAP dibSection(int w, int h, uint32_t** bits) {
+// The header of a 32-bit top-down image of w x h pixels.
+BITMAPINFO topDown(int w, int h) {
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   bi.bmiHeader.biWidth = w;
@@ -103,6 +103,12 @@ HBITMAP dibSection(int w, int h, uint32_t** bits) {
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 32;
   bi.bmiHeader.biCompression = BI_RGB;
+  return bi;
+}
+
+// A 32-bit top-down DIB section of w x h pixels.
+HBITMAP dibSection(int w, int h, uint32_t** bits) {
+  const BITMAPINFO bi = topDown(w, h);
   void* p = nullptr;
   HBITMAP b = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
   *bits = static_cast<uint32_t*>(p);
@@ -372,13 +378,7 @@ void Win32Platform::paintOverlay(HDC dc, const RECT& r) {
   if (c.empty()) return;
   // The rows of the rectangle as an image of their own: the source's first
   // row is then the same whichever way a top-down image is counted.
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bi.bmiHeader.biWidth = img->width();
-  bi.bmiHeader.biHeight = -(c.bottom - c.top);
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
+  const BITMAPINFO bi = topDown(img->width(), c.bottom - c.top);
   const int w = c.right - c.left, h = c.bottom - c.top;
   SetStretchBltMode(dc, COLORONCOLOR);
   StretchDIBits(dc, c.left * s, c.top * s, w * s, h * s, c.left, 0, w, h, img->row(c.top), &bi,
@@ -570,13 +570,7 @@ LRESULT Win32Platform::onPanel(ControlId panel, HWND h, UINT m, WPARAM w, LPARAM
       FillRect(dc, &ps.rcPaint, filled ? panelBrush_ : GetSysColorBrush(COLOR_BTNFACE));
       if (panel != ControlId::Count) {
         if (const Image* img = pictures_[size_t(panel)]) {
-          BITMAPINFO bi{};
-          bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-          bi.bmiHeader.biWidth = img->width();
-          bi.bmiHeader.biHeight = -img->height();
-          bi.bmiHeader.biPlanes = 1;
-          bi.bmiHeader.biBitCount = 32;
-          bi.bmiHeader.biCompression = BI_RGB;
+          const BITMAPINFO bi = topDown(img->width(), img->height());
           // Nearest neighbour: the picture's pixels stay sharp squares.
           SetStretchBltMode(dc, COLORONCOLOR);
           StretchDIBits(dc, 0, 0, img->width() * scale_, img->height() * scale_, 0, 0, img->width(),
@@ -964,13 +958,7 @@ void Win32Platform::paintPrints(HDC dc, const Image& image) {
   for (const Print* q : shown) {
     const Print& p = *q;
     const int w = p.rect.right - p.rect.left, h = p.rect.bottom - p.rect.top;
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO bi = topDown(w, h);
     StretchDIBits(dc, p.rect.left * s, p.rect.top * s, w * s, h * s, 0, 0, w, h, p.before.data(),
                   &bi, DIB_RGB_COLORS, SRCCOPY);
   }
