@@ -1,8 +1,8 @@
-#include "platform/win32/play_area.h"
+#include "platform/play_area.h"
 
 #include <gtest/gtest.h>
 
-namespace pet::win32 {
+namespace pet {
 namespace {
 
 TEST(PlayArea, ScaleIsTheNearestWholeNumberHalvesUpOneAtLeast) {
@@ -18,13 +18,13 @@ TEST(PlayArea, MonitorsOnlyWhenEveryMonitorIsChosenAndThereAreTwo) {
   // The second monitor left of the primary and shorter: the virtual screen
   // starts left of 0.
   const std::vector<Rect> two{{0, 0, 1920, 1080}, {-1280, 0, 0, 720}};
-  PlayArea off = playArea(1920, 1080, two, 96, false);
+  PlayArea off = playArea({0, 0, 1920, 1080}, two, 96, false);
   EXPECT_EQ(off.coreWidth(), 1920);
   EXPECT_EQ(off.coreHeight(), 1080);
   EXPECT_EQ(off.originX, 0);
   EXPECT_TRUE(off.monitors.empty());
 
-  PlayArea on = playArea(1920, 1080, two, 96, true);
+  PlayArea on = playArea({0, 0, 1920, 1080}, two, 96, true);
   EXPECT_EQ(on.originX, -1280);
   EXPECT_EQ(on.originY, 0);
   EXPECT_EQ(on.coreWidth(), 3200);
@@ -32,18 +32,19 @@ TEST(PlayArea, MonitorsOnlyWhenEveryMonitorIsChosenAndThereAreTwo) {
   EXPECT_EQ(on.monitors, (std::vector<Rect>{{1280, 0, 3200, 1080}, {0, 0, 1280, 720}}));
 
   // A monitor of no size for a moment: one screen, as when off.
-  PlayArea blink = playArea(1920, 1080, {{0, 0, 1920, 1080}, {1920, 0, 1920, 0}}, 96, true);
+  PlayArea blink = playArea({0, 0, 1920, 1080}, {{0, 0, 1920, 1080}, {1920, 0, 1920, 0}}, 96, true);
   EXPECT_EQ(blink.coreWidth(), 1920);
   EXPECT_TRUE(blink.monitors.empty());
   // No monitor at all, or a primary of no size: nothing negative.
-  PlayArea none = playArea(0, -5, {}, 96, true);
+  PlayArea none = playArea({0, 0, 0, -5}, {}, 96, true);
   EXPECT_EQ(none.coreWidth(), 0);
   EXPECT_EQ(none.coreHeight(), 0);
 }
 
 TEST(PlayArea, ScaledMonitorsInTheProgramsPixels) {
   // 4K primary at scale 2, a monitor above it starting at an odd pixel.
-  PlayArea a = playArea(3840, 2160, {{0, 0, 3840, 2160}, {1001, -1080, 2921, 0}}, 192, true);
+  PlayArea a =
+      playArea({0, 0, 3840, 2160}, {{0, 0, 3840, 2160}, {1001, -1080, 2921, 0}}, 192, true);
   EXPECT_EQ(a.scale, 2);
   EXPECT_EQ(a.originX, 0);
   EXPECT_EQ(a.originY, -1080);
@@ -53,4 +54,4 @@ TEST(PlayArea, ScaledMonitorsInTheProgramsPixels) {
 }
 
 }  // namespace
-}  // namespace pet::win32
+}  // namespace pet

@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/play_area.h"
 #include "platform/posix/files.h"
 #include "platform/qt/x11_window.h"
 #include "shell/form2.h"
@@ -292,15 +293,6 @@ QRect deviceGeometry(const QScreen* s) {
                QSize(int(std::lround(g.width() * r)), int(std::lround(g.height() * r))));
 }
 
-// Whole device pixels per core pixel: the nearest whole number, 1 at least
-// (1.25 is 1; 1.5 and 1.75 are 2).
-int wholeScale(qreal ratio) {
-  return std::max(1, int(std::floor(ratio + 0.5)));
-}
-
-int floorDiv(int a, int b) {
-  return a >= 0 ? a / b : -((-a + b - 1) / b);
-}
 }  // namespace
 
 void QtPlatform::readScreens() {
@@ -312,24 +304,22 @@ void QtPlatform::readScreens() {
     monitors_.clear();
     return;
   }
-  const int scale = wholeScale(primary->devicePixelRatio());
+  auto rect = [](const QScreen* s) {
+    const QRect g = deviceGeometry(s);
+    return Rect{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+  };
+  std::vector<Rect> shown{rect(primary)};
+  for (const QScreen* s : QGuiApplication::screens())
+    if (s != primary) shown.push_back(rect(s));
+  // Qt's ratio is already whole (the rounding policy); as dots an inch it
+  // takes the same rounding as everywhere else.
+  PlayArea a = playArea(shown.front(), shown,
+                        unsigned(std::lround(primary->devicePixelRatio() * 96)), everyMonitor_);
   // The same shape in the program's pixels is another one on the screen.
-  if (scale != scale_) shapeSent_ = false;
-  scale_ = scale;
-  area_ = deviceGeometry(primary);
-  monitors_.clear();
-  const QList<QScreen*> screens = QGuiApplication::screens();
-  if (!everyMonitor_ || screens.size() < 2) return;
-  std::vector<QRect> shown{area_};
-  for (const QScreen* s : screens)
-    if (s != primary && !s->geometry().isEmpty()) shown.push_back(deviceGeometry(s));
-  for (const QRect& r : shown) area_ |= r;
-  for (const QRect& r : shown) {
-    const QRect c = r.translated(-area_.topLeft());
-    monitors_.push_back({floorDiv(c.left(), scale_), floorDiv(c.top(), scale_),
-                         floorDiv(c.left() + c.width(), scale_),
-                         floorDiv(c.top() + c.height(), scale_)});
-  }
+  if (a.scale != scale_) shapeSent_ = false;
+  scale_ = a.scale;
+  area_ = QRect(a.originX, a.originY, a.width, a.height);
+  monitors_ = std::move(a.monitors);
 }
 
 void QtPlatform::setEveryMonitor(bool on) {

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <cwchar>
 
+#include "platform/play_area.h"
 #include "platform/win32/files.h"
-#include "platform/win32/play_area.h"
 #include "platform/win32/text.h"
 #include "shell/form2.h"
 
@@ -268,8 +268,8 @@ void Win32Platform::refreshScreen() {
   HMONITOR primary = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
   std::vector<Rect> shown;
   if (everyMonitor_) EnumDisplayMonitors(nullptr, nullptr, collectMonitor, LPARAM(&shown));
-  PlayArea a = playArea(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), shown,
-                        dpiOf(primary, window_), everyMonitor_);
+  PlayArea a = playArea(Rect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
+                        shown, dpiOf(primary, window_), everyMonitor_);
   const int scale = a.scale;
   const POINT origin{a.originX, a.originY};
   const SIZE area{a.width, a.height};

@@ -1,12 +1,13 @@
 #pragma once
-// Where the pets play on a Windows desktop, worked out from what the system
-// says of its monitors and scale; no Windows call, so it can be tried anywhere.
+// Where the pets play on a desktop, worked out from what the system says of
+// its monitors and scale: shared by the desktop programs, and free of any
+// system call so that it can be tried anywhere.
 #include <algorithm>
 #include <vector>
 
 #include "render/image.h"
 
-namespace pet::win32 {
+namespace pet {
 
 inline int floorDiv(int a, int b) {
   return a >= 0 ? a / b : -((-a + b - 1) / b);
@@ -28,15 +29,17 @@ struct PlayArea {
   int coreHeight() const { return height / scale; }
 };
 
-// `primary`: the primary screen's size; `shown`: every monitor on the
-// virtual screen (device pixels, the primary first), empty ones included as
-// the system reported them.
-inline PlayArea playArea(int primaryWidth, int primaryHeight, const std::vector<Rect>& shown,
-                         unsigned dpi, bool everyMonitor) {
+// `primary`: the primary screen on the virtual screen; `shown`: every
+// monitor (device pixels, the primary first), empty ones included as the
+// system reported them.
+inline PlayArea playArea(Rect primary, const std::vector<Rect>& shown, unsigned dpi,
+                         bool everyMonitor) {
   PlayArea a;
   a.scale = wholeScale(dpi);
-  a.width = std::max(0, primaryWidth);
-  a.height = std::max(0, primaryHeight);
+  a.originX = primary.left;
+  a.originY = primary.top;
+  a.width = std::max(0, primary.right - primary.left);
+  a.height = std::max(0, primary.bottom - primary.top);
   std::vector<Rect> real;
   // A monitor of no size is reported for a moment while monitors change.
   for (const Rect& r : shown)
@@ -57,4 +60,4 @@ inline PlayArea playArea(int primaryWidth, int primaryHeight, const std::vector<
   return a;
 }
 
-}  // namespace pet::win32
+}  // namespace pet
