@@ -60,11 +60,16 @@ Panels::Panels(State& s, Platform& p)
       picture4_(control(ControlId::Picture4).width / kTwips - 2,
                 control(ControlId::Picture4).height / kTwips - 2, kPanelColour) {}
 
-void Panels::centre(ControlId id) {
+Point32 centredTwips(const Platform& p, ControlId id) {
   const ControlSpec& c = control(id);
-  const TwipsBox b = primaryScreenTwips(p_);
-  p_.moveControl(id, b.left + int32_t(roundHalfEven(b.width / 2.0 - c.width / 2.0)),
-                 b.top + int32_t(roundHalfEven(b.height / 2.0 - c.height / 2.0)));
+  const TwipsBox b = primaryScreenTwips(p);
+  return {b.left + int32_t(roundHalfEven(b.width / 2.0 - c.width / 2.0)),
+          b.top + int32_t(roundHalfEven(b.height / 2.0 - c.height / 2.0))};
+}
+
+void Panels::centre(ControlId id) {
+  const Point32 at = centredTwips(p_, id);
+  p_.moveControl(id, at.x, at.y);
 }
 
 bool Panels::settingsOpen() const {

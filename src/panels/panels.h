@@ -10,6 +10,9 @@
 
 namespace pet {
 
+// Where control `id` goes, in twips, to stand centred on the primary screen.
+Point32 centredTwips(const Platform& p, ControlId id);
+
 class Panels {
  public:
   Panels(State& s, Platform& p);

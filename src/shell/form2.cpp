@@ -53,8 +53,9 @@ void Form2::screenChanged() {
 
 void Form2::placeAboutInWelcome() {
   // The about picture sits inside the welcome panel, 24 and 152 pixels in.
-  p_.moveControl(ControlId::Picture3, centredLeft(ControlId::Picture2) + 24 * kTwipsPerPixel,
-                 centredTop(ControlId::Picture2) + 152 * kTwipsPerPixel);
+  const Point32 welcome = centredTwips(p_, ControlId::Picture2);
+  p_.moveControl(ControlId::Picture3, welcome.x + 24 * kTwipsPerPixel,
+                 welcome.y + 152 * kTwipsPerPixel);
 }
 
 void Form2::recentrePanels() {
@@ -163,16 +164,9 @@ void Form2::splashWait() {
   }
 }
 
-int32_t Form2::centredLeft(ControlId id) const {
-  const TwipsBox b = primaryScreenTwips(p_);
-  return b.left + static_cast<int32_t>(roundHalfEven((b.width - control(id).width) / 2.0));
-}
-int32_t Form2::centredTop(ControlId id) const {
-  const TwipsBox b = primaryScreenTwips(p_);
-  return b.top + static_cast<int32_t>(roundHalfEven((b.height - control(id).height) / 2.0));
-}
 void Form2::centre(ControlId id) {
-  p_.moveControl(id, centredLeft(id), centredTop(id));
+  const Point32 at = centredTwips(p_, id);
+  p_.moveControl(id, at.x, at.y);
 }
 
 void Form2::runningTick() {

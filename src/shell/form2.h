@@ -85,8 +85,6 @@ class Form2 {
   void centre(ControlId id);
   void recentrePanels();
   void placeAboutInWelcome();
-  int32_t centredLeft(ControlId id) const;
-  int32_t centredTop(ControlId id) const;
 
   Platform& p_;
   State s_;
