@@ -1,5 +1,8 @@
 #include "shell/form2.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "input/mouse.h"
 #include "model/numbers.h"
 #include "model/slots.h"
@@ -195,7 +198,10 @@ void Form2::frameStep() {
   for (int slot = 1; slot <= s_.petCount && slot < kSlots; ++slot)
     if (s_.evoPhase[size_t(slot)] == 11) evolving_.push_back(slot);
   FrameContext ctx{p_, overlay_, timeOfDayText(p_.now())};
+  const SlotInts phases = s_.evoPhase;
   pet::frameStep(s_, ctx);
+  // A pet's picture follows its phase a tick late.
+  phaseMoved_ = phases != s_.evoPhase;
   if (!evolving_.empty() || !news_.empty()) gatherNews(evolving_);
 }
 
@@ -222,6 +228,39 @@ void Form2::tellNews() {
   }
   news_.clear();
   p_.announce(text);
+}
+
+namespace {
+constexpr int kQuietForever = 32767;
+
+// Ticks before the pet in `slot` takes a step: its tick counter grows by one
+// a tick (stopping at 32767) and it steps once the counter reaches the frame
+// rate over its speed.
+int ticksBeforeStep(const State& s, int slot) {
+  const double need = std::ceil(double(s.frameRate) / double(s.speed[size_t(slot)]));
+  if (!(need <= 32767)) return kQuietForever;  // never (or a speed of 0)
+  const int64_t j = std::max<int64_t>(1, int64_t(need) - s.moveTicks[size_t(slot)]);
+  return int(std::min<int64_t>(j - 1, kQuietForever));
+}
+}  // namespace
+
+int Form2::quietTicks() const {
+  if (ended_ || s_.owaru == 1) return 0;
+  // The welcome panel waits for its button, the splash for the clock's second.
+  if (s_.runState == 2 || s_.runState == 9) return kQuietForever;
+  if (s_.runState != 10) return 0;
+  // Requests and open panels are served on the next tick; news waits for it.
+  if (s_.settei != 0 || s_.panelSlot != 0 || !news_.empty() || phaseMoved_) return 0;
+  int quiet = kQuietForever;
+  for (int slot = 1; slot <= s_.petCount && slot < kSlots; ++slot) {
+    if (!s_.inUse(slot)) continue;
+    const int16_t phase = s_.evoPhase[size_t(slot)];
+    // Countdown and regrowth phases move on with the clock's second only.
+    if ((phase >= 3 && phase <= 9) || (phase >= 31 && phase <= 34)) continue;
+    if (phase != 0) return 0;
+    if (s_.grabbed[size_t(slot)] == 0) quiet = std::min(quiet, ticksBeforeStep(s_, slot));
+  }
+  return quiet;
 }
 
 void Form2::Fpss_Timer() {

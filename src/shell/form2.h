@@ -35,6 +35,13 @@ class Form2 {
   void screenChanged();
   void Form_KeyDown(int keyCode, int shift);
   void Timer1_Timer();
+  // How many of the ticks that follow (each an Fpss_Timer then a Timer1_Timer)
+  // are sure to change nothing but tick counters, provided no event comes,
+  // the cursor stays where the last tick found it and the clock stays within
+  // its current second. A platform may sleep through them and run them later,
+  // back to back, each told the time it was due at; the results are the same.
+  // 0 when the next tick may change something.
+  int quietTicks() const;
   void Fpss_Timer();
   void Command5_Click();
   // Mouse events of the overlay itself (over pet pixels, or captured after a
@@ -96,6 +103,7 @@ class Form2 {
   std::vector<int> evolving_;
   std::vector<Rect> monitors_;  // as the window was last placed for
   bool incremental_ = true;
+  bool phaseMoved_ = false;  // a pet's phase changed in the last frame
 };
 
 }  // namespace pet

@@ -1,0 +1,129 @@
+// Sleeping through the ticks the core calls quiet, as the desktop programs
+// do, must leave everything as ticking on every one of them would.
+#include <gtest/gtest.h>
+
+#include "model/state_json.h"
+#include "platform/tick_schedule.h"
+#include "support.h"
+
+namespace pet {
+namespace {
+
+TEST(TickSchedule, SleepsThroughQuietTicksWithinTheSecond) {
+  TickSchedule t(16);
+  t.ran(0, 0, 1000);
+  EXPECT_EQ(t.wakeAt(), 16);
+  EXPECT_FALSE(t.sleeping());
+  t.ran(0, 10, 1000);
+  EXPECT_EQ(t.wakeAt(), 176);
+  // Not past the second: the tick due at 992 is the last quiet one.
+  t.ran(960, 10, 1000);
+  EXPECT_EQ(t.wakeAt(), 1008);
+  t.ran(968, 10, 1000);
+  EXPECT_EQ(t.wakeAt(), 1000);  // the tick due at 1000 starts a new second: not quiet
+
+  std::vector<double> ran;
+  auto tick = [&](double at) { ran.push_back(at); };
+  t.ran(0, 10, 1000);
+  EXPECT_EQ(t.catchUp(40, tick), 2);
+  EXPECT_EQ(t.interrupt(50, tick), 1);
+  EXPECT_EQ(ran, (std::vector<double>{16, 32, 48}));
+  EXPECT_EQ(t.wakeAt(), 64);  // after an event the next tick wakes the program
+  EXPECT_FALSE(t.sleeping());
+}
+
+// Two programs on the same data, driven by the same events: A ticks at
+// every 16 ms, B sleeps through what its core calls quiet and catches up
+// when it wakes or an event comes. The screen must never differ where B
+// slept, and the whole state must match whenever B has caught up.
+TEST(QuietTicks, SleepingThroughThemChangesNothing) {
+  test::DataLines d;
+  d.petCount = 20;
+  for (int i = 0; i < 20; ++i) {
+    auto& p = d.slots[size_t(i)];
+    p = test::pet(1 + i % 4, 25 * i, 18 * i);
+    p.species = i % 3 == 0 ? 0 : 3 * i;
+    p.zoom = int16_t(50 + 31 * i);
+    p.speed = int16_t(i == 7 ? 0 : 1 + i % 10);
+    p.growthStage = i < 4 ? 5 : 0;  // these evolve within the minute
+    p.chaseMouse = i % 3 == 0;
+  }
+  test::TempDir dirA, dirB;
+  dirA.write("zpdata.mrdt", d.bytes());
+  dirB.write("zpdata.mrdt", d.bytes());
+  HeadlessPlatform pa(dirA.path()), pb(dirB.path());
+  Form2 a(pa), b(pb);
+  const int64_t start = HeadlessPlatform::localMs(2026, 12, 10, 9, 30, 52);
+  for (auto* p : {&pa, &pb}) {
+    p->setScreenPixels(800, 600);
+    p->setClock(start);
+    p->setCursor(400, 300);
+  }
+  a.Form_Load();
+  b.Form_Load();
+
+  TickSchedule sched(16);
+  auto tickB = [&](double at) {
+    pb.setClock(start + int64_t(at));
+    b.Fpss_Timer();
+    b.Timer1_Timer();
+  };
+  uint32_t rnd = 2026;
+  auto next = [&](uint32_t n) { return rnd = rnd * 1103515245u + 12345u, (rnd >> 8) % n; };
+
+  int slept = 0, panels = 0, grabs = 0;
+  for (int k = 1; k <= 6000; ++k) {
+    const int64_t t = 16 * int64_t(k);
+    // Events come between ticks, to both programs alike.
+    const uint32_t roll = next(1000);
+    if (roll < 60) {
+      sched.interrupt(double(t - 5), tickB);
+      int32_t x = int32_t(next(800)), y = int32_t(next(600));
+      const auto& s = a.state();
+      const int slot = 1 + int(next(uint32_t(s.petCount)));
+      if (roll < 12 && s.inUse(slot)) {  // onto a pet, to grab or toggle chasing
+        x = s.posX[size_t(slot)] + 3, y = s.posY[size_t(slot)] + 3;
+      }
+      for (auto [form, p] : {std::pair{&a, &pa}, std::pair{&b, &pb}}) {
+        p->setClock(start + t - 5);
+        p->setCursor(x, y);
+        if (roll < 8) form->Form_MouseDown(1, 0, 0, 0), ++grabs;
+        if (roll >= 8 && roll < 10) form->Form_MouseDown(2, 0, 0, 0);
+        if (roll >= 20 && roll < 40) form->Form_MouseMove(1, 0, 0, 0);
+        if (roll >= 40 && roll < 50) form->Form_MouseUp(1, 0, 0, 0);
+        if (roll == 50 && !form->panelRequestsWait()) form->requestPanel(200), ++panels;
+        if (roll == 51) form->controlClicked(ControlId::Command11);
+      }
+    }
+
+    pa.setClock(start + t);
+    const int64_t presents = pa.presentCount();
+    a.Fpss_Timer();
+    a.Timer1_Timer();
+
+    if (double(t) < sched.wakeAt()) {
+      ++slept;
+      ASSERT_EQ(pa.presentCount(), presents) << "B slept through a change at " << t << "\n"
+                                             << stateJson(a.state()) << "\n"
+                                             << stateJson(b.state());
+      continue;
+    }
+    sched.catchUp(double(t), tickB);
+    pb.setClock(start + t);
+    b.Fpss_Timer();
+    b.Timer1_Timer();
+    const double nextSecond = double((t + 52000) / 1000 * 1000 + 1000 - 52000);
+    sched.ran(double(t), b.quietTicks(), nextSecond);
+    ASSERT_TRUE(a.overlay().image() == b.overlay().image()) << "at " << t;
+    ASSERT_EQ(stateJson(a.state()), stateJson(b.state())) << "at " << t;
+  }
+  EXPECT_EQ(a.state().runState, 10);
+  EXPECT_GE(a.state().evolutionCount, 1) << "the run covers an evolution";
+  EXPECT_GT(grabs, 0);
+  EXPECT_GT(panels, 0);
+  EXPECT_GT(slept, 6000 / 5) << "the run sleeps through many ticks";
+  EXPECT_EQ(dirA.read("zpdata.mrdt"), dirB.read("zpdata.mrdt"));
+}
+
+}  // namespace
+}  // namespace pet
