@@ -1,6 +1,6 @@
 // The Linux desktop program: its pets in a data folder of the user's, one
-// instance per data folder, a 16 ms tick, a tray icon, and quit requests from
-// signals and the session.
+// instance per data folder, a 16 ms tick that sleeps while nothing changes, a tray icon, and quit
+// requests from signals and the session.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,6 +29,7 @@
 
 #include "platform/qt/autostart.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/qt/ticker.h"
 #include "shell/form2.h"
 #include "shell/settings.h"
 
@@ -36,7 +38,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr const char* kLockName = ".deskpet.lock";
-constexpr int kTickMs = 16;
 constexpr int kTrayCheckTicks = 120;  // about every two seconds
 
 int signalPipe[2] = {-1, -1};
@@ -192,16 +193,21 @@ int main(int argc, char** argv) {
   if (folder.given) command.insert(command.end(), {"--data-dir", folder.path});
   const pet::qt::Autostart autostart(command);
 
+  // The tick's work is set below, once everything it touches is there.
+  std::function<void()> tickWork = [] {};
+  pet::qt::Ticker ticker(platform, form, [&] { tickWork(); });
+
   Stats stats;
   platform.setOnEnd([&] {
     if (!stats.enabled) return;
     const double secs = std::chrono::duration<double>(Clock::now() - stats.start).count();
     const auto& c = platform.counters();
     std::fprintf(stderr,
-                 "deskpet-stats ticks %ld seconds %.3f rate %.2f frameRate %d presents %ld "
-                 "rects %ld shapes %ld shapeRects/shape %.0f pointerQueries %ld\n",
+                 "deskpet-stats ticks %ld seconds %.3f rate %.2f wakes/s %.2f frameRate %d "
+                 "presents %ld rects %ld shapes %ld shapeRects/shape %.0f pointerQueries %ld\n",
                  stats.ticks, secs, secs > 0 ? double(stats.ticks) / secs : 0.0,
-                 int(form.state().frameRate), c.presents, c.rects, c.shapes,
+                 secs > 0 ? double(ticker.wakes()) / secs : 0.0, int(form.state().frameRate),
+                 c.presents, c.rects, c.shapes,
                  c.shapes ? double(c.shapeRects) / double(c.shapes) : 0.0,
                  platform.pointerQueries());
   });
@@ -214,6 +220,7 @@ int main(int argc, char** argv) {
     if (quitPending && form.holdsUsersPets()) form.requestQuit();
   };
   auto requestQuit = [&] {
+    ticker.wake();
     quitPending = true;
     applyQuit();
   };
@@ -250,6 +257,7 @@ int main(int argc, char** argv) {
   screenSettle.setSingleShot(true);
   screenSettle.setInterval(100);
   QObject::connect(&screenSettle, &QTimer::timeout, [&] {
+    ticker.wake();
     platform.readScreens();
     form.screenChanged();
   });
@@ -274,8 +282,13 @@ int main(int argc, char** argv) {
   QMenu menu;
   QAction* openList = menu.addAction(QStringLiteral("一覧を開く"));
   QAction* showInfo = menu.addAction(QStringLiteral("情報を表示"));
-  QObject::connect(openList, &QAction::triggered, [&] { form.requestPanel(200); });
-  QObject::connect(showInfo, &QAction::triggered, [&] { form.requestPanel(100); });
+  // Requests from the tray are served by the next tick: it comes at once.
+  auto requestPanel = [&](int16_t request) {
+    ticker.wake();
+    form.requestPanel(request);
+  };
+  QObject::connect(openList, &QAction::triggered, [&] { requestPanel(200); });
+  QObject::connect(showInfo, &QAction::triggered, [&] { requestPanel(100); });
   QAction* atLoginItem = nullptr;  // set below; the tick shows the entry as it is now
   QObject::connect(&menu, &QMenu::aboutToShow, [&] {
     openList->setEnabled(!form.panelRequestsWait());
@@ -286,6 +299,7 @@ int main(int argc, char** argv) {
   // Hiding is for now only: every start shows the pets.
   QAction* hidePets = menu.addAction(QStringLiteral("ペットを隠す"));
   QObject::connect(hidePets, &QAction::triggered, [&] {
+    ticker.wake();
     platform.setPetsHidden(!platform.petsHidden());
     hidePets->setText(platform.petsHidden() ? QStringLiteral("ペットを表示")
                                             : QStringLiteral("ペットを隠す"));
@@ -294,6 +308,7 @@ int main(int argc, char** argv) {
   everyMonitor->setCheckable(true);
   everyMonitor->setChecked(platform.everyMonitor());
   QObject::connect(everyMonitor, &QAction::triggered, [&](bool on) {
+    ticker.wake();
     platform.setEveryMonitor(on);
     form.screenChanged();
     if (!platform.writeFileAtomic(pet::kSettingsFile, pet::settingsText({on})))
@@ -309,8 +324,10 @@ int main(int argc, char** argv) {
   });
   atLoginItem = atLogin;
   menu.addSeparator();
-  QObject::connect(menu.addAction(QStringLiteral("保存して終了")), &QAction::triggered,
-                   [&] { form.requestQuit(); });
+  QObject::connect(menu.addAction(QStringLiteral("保存して終了")), &QAction::triggered, [&] {
+    ticker.wake();
+    form.requestQuit();
+  });
   int16_t shownCount = -1;
   auto tooltip = [](int16_t count) { return QStringLiteral("もこぽん（%1匹）").arg(count); };
   auto fallbackIcon = [] {
@@ -338,7 +355,7 @@ int main(int argc, char** argv) {
     QObject::connect(tray.get(), &QSystemTrayIcon::activated,
                      [&](QSystemTrayIcon::ActivationReason r) {
                        if (r == QSystemTrayIcon::Trigger && !form.panelRequestsWait())
-                         form.requestPanel(200);
+                         requestPanel(200);
                      });
     tray->show();
     platform.setTrayShown(true);
@@ -380,9 +397,7 @@ int main(int argc, char** argv) {
     platform.reportProblem("データフォルダ「" + folder.path +
                            "」に書き込めません。ペットは保存されません。");
 
-  QTimer timer;
-  timer.setTimerType(Qt::PreciseTimer);
-  QObject::connect(&timer, &QTimer::timeout, [&] {
+  tickWork = [&] {
     ++stats.ticks;
     applyQuit();
     form.Fpss_Timer();
@@ -393,7 +408,7 @@ int main(int argc, char** argv) {
       shownCount = form.state().petCount;
       tray->setToolTip(tooltip(shownCount));
     }
-  });
-  timer.start(kTickMs);
+  };
+  ticker.start();
   return app.exec();
 }

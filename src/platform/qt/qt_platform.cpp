@@ -370,9 +370,18 @@ void QtPlatform::switchOverlay(bool translucent) {
 }
 
 Point32 QtPlatform::cursorPos() {
+  if (tickAge_ > 0) return lastCursor_;
+  readThisTick_ = true;
   // The pointer is read in device pixels of the whole desktop.
   const QPoint p = pointer_.read() - area_.topLeft();
-  return {floorDiv(p.x(), scale_), floorDiv(p.y(), scale_)};
+  lastCursor_ = {floorDiv(p.x(), scale_), floorDiv(p.y(), scale_)};
+  return lastCursor_;
+}
+
+double QtPlatform::secondsToNextSecond() const {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return 1.0 - double(ts.tv_nsec) / 1e9;
 }
 
 LocalTime QtPlatform::now() {
@@ -381,6 +390,13 @@ LocalTime QtPlatform::now() {
   // once a minute still follows a change of the system's zone.
   timespec ts{};
   clock_gettime(CLOCK_REALTIME, &ts);
+  if (tickAge_ > 0) {
+    const auto age = int64_t(tickAge_ * 1e9);
+    int64_t ns = int64_t(ts.tv_nsec) - age % 1000000000;
+    ts.tv_sec -= time_t(age / 1000000000);
+    if (ns < 0) ns += 1000000000, --ts.tv_sec;
+    ts.tv_nsec = long(ns);
+  }
   if (ts.tv_sec >= nextZoneCheck_) {
     tzset();
     nextZoneCheck_ = ts.tv_sec + 60;
@@ -683,6 +699,10 @@ void QtPlatform::afterTick() {
     // A warp of the pointer by another program comes with no event.
     pointer_.look();
   }
+  // Ticks that sample no cursor (the splash) still follow the pointer, so
+  // that it settles and the last reading is good for ticks run late.
+  if (!readThisTick_ && tickAge_ == 0 && !pointer_.settled()) cursorPos();
+  readThisTick_ = false;
   if (!moveSinceTick_ || !form_) return;
   // The pointer reading trails by a tick, so two ticks after the last move
   // the sample is where the cursor stopped.

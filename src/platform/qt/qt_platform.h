@@ -40,6 +40,16 @@ class QtPlatform : public Platform {
   // take after the last move event (a move event uses an older sample, so
   // without this a pet would stop short of where the cursor stopped).
   void afterTick();
+  // Whether the pointer has been still long enough that the last reading is
+  // where it is (no move seen since, no drag following it).
+  bool pointerSettled() const { return pointer_.settled() && !moveSinceTick_; }
+  // Called when the pointer moves anywhere on the desktop.
+  void setOnPointerMoved(std::function<void()> f) { pointer_.setOnMoved(std::move(f)); }
+  // While a tick slept through runs late: how long ago it was due. The clock
+  // reads that much earlier, and the cursor is where the last tick found it.
+  void setTickAge(double seconds) { tickAge_ = seconds; }
+  // Until the clock's second changes.
+  double secondsToNextSecond() const;
   // Called when the window manager closes the overlay (a quit request: the
   // program saves and ends, as for a signal).
   void setOnClose(std::function<void()> f) { window_->setCloseHandler(std::move(f)); }
@@ -191,6 +201,9 @@ class QtPlatform : public Platform {
   int scale_ = 1;
   bool everyMonitor_ = false;
   int catchUpTicks_ = 0;
+  double tickAge_ = 0;
+  Point32 lastCursor_{};
+  bool readThisTick_ = false;
 };
 
 }  // namespace pet::qt

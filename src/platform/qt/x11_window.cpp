@@ -222,8 +222,10 @@ void PointerReader::watch() {
 bool PointerReader::nativeEventFilter(const QByteArray&, void* message, qintptr*) {
   const auto* e = static_cast<const xcb_ge_generic_event_t*>(message);
   if ((e->response_type & 0x7f) == XCB_GE_GENERIC && e->extension == inputOpcode_ &&
-      e->event_type == XCB_INPUT_RAW_MOTION)
+      e->event_type == XCB_INPUT_RAW_MOTION) {
     moved_ = true;
+    if (onMoved_) onMoved_();
+  }
   return false;
 }
 

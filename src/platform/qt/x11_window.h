@@ -9,6 +9,7 @@ class QWidget;
 #include <QAbstractNativeEventFilter>
 #include <QPoint>
 #include <cstdint>
+#include <functional>
 
 namespace pet::qt {
 
@@ -83,6 +84,10 @@ class PointerReader : public QAbstractNativeEventFilter {
   void look();
   // The pointer may have moved (a motion event of one of the program's windows).
   void moved() { moved_ = true; }
+  // Whether no move has been seen since the reading that followed the last one.
+  bool settled() const { return !moved_ && askTicks_ == 0; }
+  // Called for each move of the pointer anywhere (raw motion).
+  void setOnMoved(std::function<void()> f) { onMoved_ = std::move(f); }
   // The number of questions sent, for DESKPET_STATS.
   long queries() const { return queries_; }
   bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override;
@@ -97,6 +102,7 @@ class PointerReader : public QAbstractNativeEventFilter {
   unsigned int cookie_ = 0;
   long queries_ = 0;
   QPoint last_;
+  std::function<void()> onMoved_;
 };
 
 }  // namespace pet::qt

@@ -6,6 +6,8 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cwchar>
@@ -13,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/tick_schedule.h"
 #include "platform/win32/autostart.h"
 #include "platform/win32/text.h"
 #include "platform/win32/tick_pacer.h"
@@ -25,6 +28,7 @@ namespace {
 constexpr UINT_PTR kTickTimer = 1;
 constexpr UINT kTrayMessage = WM_APP + 1;
 constexpr UINT kNoticeMessage = WM_APP + 2;
+constexpr UINT kPointerMoved = WM_APP + 3;
 constexpr UINT kTrayId = 1;
 constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED, from Windows 8.1 on
 constexpr int kWatchTicks =
@@ -150,12 +154,16 @@ struct TickStats {
   bool enabled = GetEnvironmentVariableW(L"DESKPET_STATS", nullptr, 0) > 0;
   double start = steadySeconds();
   long ticks = 0;
+  long wakes = 0;  // ticks the program woke for (the others ran late, slept through)
   void report(int16_t frameRate) const {
     if (!enabled) return;
     const double seconds = steadySeconds() - start;
-    char line[160];
-    std::snprintf(line, sizeof line, "deskpet: %ld ticks in %.1f s, %.1f a second (frameRate %d)\n",
-                  ticks, seconds, seconds > 0 ? ticks / seconds : 0.0, int(frameRate));
+    char line[200];
+    std::snprintf(
+        line, sizeof line,
+        "deskpet: %ld ticks in %.1f s, %.1f a second (frameRate %d), woke %.1f a second\n", ticks,
+        seconds, seconds > 0 ? ticks / seconds : 0.0, int(frameRate),
+        seconds > 0 ? wakes / seconds : 0.0);
     writeStderr(line);
   }
 };
@@ -196,8 +204,13 @@ int refuseSecondInstance() {
 class Tray {
  public:
   Tray(HINSTANCE instance, pet::Form2& form, pet::win32::Win32Platform& platform,
-       const pet::win32::Autostart& autostart, std::function<void()> quit)
-      : form_(form), platform_(platform), autostart_(autostart), quit_(std::move(quit)) {
+       const pet::win32::Autostart& autostart, std::function<void()> quit,
+       std::function<void()> wake)
+      : form_(form),
+        platform_(platform),
+        autostart_(autostart),
+        quit_(std::move(quit)),
+        wake_(std::move(wake)) {
     taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -255,6 +268,8 @@ class Tray {
   static LRESULT CALLBACK proc(HWND h, UINT m, WPARAM w, LPARAM l) {
     auto* self = reinterpret_cast<Tray*>(GetWindowLongPtrW(h, GWLP_USERDATA));
     if (self) {
+      // The core sees the ticks due before what the user does here.
+      if (m == kTrayMessage || m == WM_CLOSE) self->wake_();
       if (m == kTrayMessage) {
         // Wine reports success with a tray host that never shows the icon nor
         // passes its clicks on: only a message from the icon proves it works.
@@ -345,6 +360,7 @@ class Tray {
   pet::win32::Win32Platform& platform_;
   const pet::win32::Autostart& autostart_;
   std::function<void()> quit_;
+  std::function<void()> wake_;
   HWND window_ = nullptr;
   UINT taskbarCreated_ = 0;
   bool shown_ = false;
@@ -385,23 +401,90 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     applyQuit();
   };
 
-  Tray tray(instance, form, platform, autostart, requestQuit);
+  // The tick: about 64 a second while something may change. Otherwise the
+  // program sleeps until the core's next tick that can change anything (a
+  // step, a new second) and runs the ticks it slept through when it wakes,
+  // each at the time it was due. That needs every move of the mouse to wake
+  // it, which the low-level hook gives on Windows; under Wine the hook sees
+  // no move over other programs' windows, so there the program wakes for
+  // every tick (DESKPET_SLEEP=1 sleeps there too, for tests).
+  const bool sleeps = !pet::win32::Win32Platform::underWine() ||
+                      GetEnvironmentVariableW(L"DESKPET_SLEEP", nullptr, 0) > 0;
+  const UINT tickMs = pet::win32::Win32Platform::underWine() ? pet::win32::TickPacer::kExactTimerMs
+                                                             : pet::win32::TickPacer::kTimerMs;
+  pet::win32::TickPacer pacer;
+  pet::TickSchedule schedule(1.0 / pet::win32::TickPacer::kTicksPerSecond);
+  TickStats stats;
+  int watchTicks = 0;
+  bool timerAsleep = false;
+  bool ticking = false;  // messages sent to the overlay by a tick wake nothing
+  auto runLate = [&](double dueAt) {
+    // A quiet tick slept through: the clock reads the time it was due, the
+    // cursor is where the last tick found it.
+    platform.setTickAge(steadySeconds() - dueAt);
+    ticking = true;
+    ++stats.ticks;
+    ++watchTicks;
+    applyQuit();
+    form.Fpss_Timer();
+    form.Timer1_Timer();
+    ticking = false;
+    platform.setTickAge(0);
+  };
+  auto arm = [&](double now) {
+    if (schedule.sleeping()) {
+      const double ms = std::ceil((schedule.wakeAt() - now) * 1000);
+      SetTimer(platform.window(), kTickTimer, UINT(std::max(1.0, ms)), nullptr);
+      timerAsleep = true;
+    } else if (timerAsleep) {
+      SetTimer(platform.window(), kTickTimer, tickMs, nullptr);
+      timerAsleep = false;
+    }
+  };
+  auto wake = [&] {
+    if (ticking || !schedule.sleeping()) return;
+    const double now = steadySeconds();
+    schedule.interrupt(now, runLate);
+    // The next firing of the regular timer is the next tick.
+    pacer.resume(schedule.wakeAt() - schedule.period());
+    arm(now);
+  };
+  if (sleeps) platform.watchPointer(kPointerMoved);
+
+  Tray tray(instance, form, platform, autostart, requestQuit, wake);
   platform.setOnProblem([&](std::string_view t) { tray.notice(t); });
   platform.setOnAnnounce([&](std::string_view t) { tray.notice(t, false); });
-  pet::win32::TickPacer pacer;
-  TickStats stats;
   platform.setOnEnd([&] {
     stats.report(form.state().frameRate);
     tray.remove();
     if (lock) CloseHandle(lock);
   });
 
-  int watchTicks = 0;
   platform.setMessageHook([&](UINT m, WPARAM w, LPARAM, LRESULT& result) {
+    // Messages from the system, not from the program's own timer: the core
+    // sees the ticks due before them first.
+    if (m != WM_TIMER && m != WM_PAINT && m != WM_NCHITTEST && m != WM_SETCURSOR) wake();
     switch (m) {
-      case WM_TIMER:
+      case kPointerMoved:
+        return true;
+      case WM_TIMER: {
         if (w != kTickTimer) return false;
-        if (!pacer.due(steadySeconds())) return true;
+        const double now = steadySeconds();
+        if (timerAsleep) {
+          // A timer a little early sleeps again for the rest.
+          if (now < schedule.wakeAt() - 0.001) {
+            arm(now);
+            return true;
+          }
+          schedule.catchUp(now, runLate);
+          pacer.resume(now);
+          ++stats.wakes;
+        } else if (!pacer.due(now)) {
+          return true;
+        } else {
+          ++stats.wakes;
+        }
+        ticking = true;
         ++stats.ticks;
         applyQuit();
         form.Fpss_Timer();
@@ -415,7 +498,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
           platform.refreshScreen();
           form.screenChanged();
         }
+        ticking = false;
+        // Ticks that sample no cursor (the splash) still read it, so that the
+        // reading is good for ticks run late.
+        if (sleeps && !platform.pointerSettled()) platform.cursorPos();
+        const int quiet = sleeps && platform.pointerSettled() ? form.quietTicks() : 0;
+        schedule.ran(now, quiet, now + platform.secondsToNextSecond());
+        arm(now);
         return true;
+      }
       case WM_DISPLAYCHANGE:
       case kDpiChanged:
       case WM_SETTINGCHANGE:
@@ -456,13 +547,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   else if (!folderWritable())
     platform.reportProblem("データフォルダ「" + where +
                            "」に書き込めません。ペットは保存されません。");
-  SetTimer(platform.window(), kTickTimer,
-           pet::win32::Win32Platform::underWine() ? pet::win32::TickPacer::kExactTimerMs
-                                                  : pet::win32::TickPacer::kTimerMs,
-           nullptr);
+  SetTimer(platform.window(), kTickTimer, tickMs, nullptr);
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    // Input and requests to any of the program's windows (the overlay's own
+    // messages go through its hook above).
+    if (msg.hwnd != platform.window() && msg.message != WM_TIMER && msg.message != WM_PAINT) wake();
     // Key preview: the window sees a key before the child control with the
     // focus does.
     if ((msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) && platform.keyPreview() &&

@@ -21,6 +21,13 @@ class TickPacer {
   // wake the program 100 times a second for 64 ticks; 15 ms fires 66.7 times.
   static constexpr unsigned kExactTimerMs = 15;
 
+  // After the program slept through ticks: the last tick counts as made at
+  // `seconds`, and no credit is left over from before.
+  void resume(double seconds) {
+    last_ = seconds;
+    credit_ = 0.0;
+  }
+
   // Whether the timer's firing at `seconds` (any steady clock) makes a tick.
   bool due(double seconds) {
     if (last_ < 0) {

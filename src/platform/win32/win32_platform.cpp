@@ -133,6 +133,8 @@ Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
 }
 
 Win32Platform::~Win32Platform() {
+  if (mouseHook_) UnhookWindowsHookEx(mouseHook_);
+  if (watcher_ == this) watcher_ = nullptr;
   if (window_) DestroyWindow(window_);
   if (textDc_) {
     SelectObject(textDc_, textOld_);
@@ -1011,15 +1013,53 @@ HICON Win32Platform::icon(int pixels) const {
 
 // ---------------------------------------------------------------- the rest
 
+Win32Platform* Win32Platform::watcher_ = nullptr;
+
+void Win32Platform::watchPointer(UINT message) {
+  movedMessage_ = message;
+  watcher_ = this;
+  if (!mouseHook_) mouseHook_ = SetWindowsHookExW(WH_MOUSE_LL, mouseHook, instance_, 0);
+}
+
+LRESULT CALLBACK Win32Platform::mouseHook(int code, WPARAM w, LPARAM l) {
+  // Kept short: the system drops a hook that keeps the mouse waiting.
+  Win32Platform* self = watcher_;
+  if (code == HC_ACTION && self && !self->pointerMoved_) {
+    self->pointerMoved_ = true;
+    PostMessageW(self->window_, self->movedMessage_, 0, 0);
+  }
+  return CallNextHookEx(nullptr, code, w, l);
+}
+
 Point32 Win32Platform::cursorPos() {
+  if (tickAge_ > 0) return lastCursor_;
   POINT p{};
   GetCursorPos(&p);
-  return {floorDiv(p.x - origin_.x, scale_), floorDiv(p.y - origin_.y, scale_)};
+  pointerMoved_ = false;
+  lastCursor_ = {floorDiv(p.x - origin_.x, scale_), floorDiv(p.y - origin_.y, scale_)};
+  return lastCursor_;
+}
+
+double Win32Platform::secondsToNextSecond() const {
+  SYSTEMTIME t;
+  GetLocalTime(&t);
+  return 1.0 - t.wMilliseconds / 1000.0;
 }
 
 LocalTime Win32Platform::now() {
   SYSTEMTIME t;
   GetLocalTime(&t);
+  if (tickAge_ > 0) {
+    FILETIME f;
+    SystemTimeToFileTime(&t, &f);
+    ULARGE_INTEGER u;
+    u.LowPart = f.dwLowDateTime;
+    u.HighPart = f.dwHighDateTime;
+    u.QuadPart -= uint64_t(tickAge_ * 1e7);  // 100 ns units
+    f.dwLowDateTime = u.LowPart;
+    f.dwHighDateTime = u.HighPart;
+    FileTimeToSystemTime(&f, &t);
+  }
   return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
 }
 

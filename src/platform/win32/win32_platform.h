@@ -79,6 +79,20 @@ class Win32Platform final : public Platform {
   void setColourKey(uint32_t rgb) override;
   void makeTopmostAndShow() override;
 
+  // Watches the pointer with a low-level mouse hook, which sees every move
+  // of the mouse on the desktop (on Windows; under Wine only those over the
+  // program's own windows): the first move after a reading posts `message`
+  // to the overlay.
+  void watchPointer(UINT message);
+  // Whether the pointer has not moved since the last reading, and no drag
+  // follows it.
+  bool pointerSettled() const { return !pointerMoved_ && !pressed_; }
+  // While a tick slept through runs late: how long ago it was due. The clock
+  // reads that much earlier, and the cursor is where the last tick found it.
+  void setTickAge(double seconds) { tickAge_ = seconds; }
+  // Until the clock's second changes.
+  double secondsToNextSecond() const;
+
   Point32 cursorPos() override;
   LocalTime now() override;
   std::string shortDate() override;
@@ -182,6 +196,13 @@ class Win32Platform final : public Platform {
   // The window that had the keyboard when a panel took it, to give it back.
   HWND focusOwner_ = nullptr;
   bool pressed_ = false;
+  static LRESULT CALLBACK mouseHook(int code, WPARAM w, LPARAM l);
+  static Win32Platform* watcher_;
+  HHOOK mouseHook_ = nullptr;
+  UINT movedMessage_ = 0;
+  bool pointerMoved_ = true;
+  double tickAge_ = 0;
+  Point32 lastCursor_{};
   int wheelRest_ = 0;  // wheel delta not yet a whole notch
   std::function<void()> onEnd_;
   std::function<void(std::string_view)> onProblem_;
