@@ -57,3 +57,28 @@ TEST(TickPacer, AfterAStallTicksCatchUpByOneAtMost) {
 
 }  // namespace
 }  // namespace pet::win32
+
+namespace pet::win32 {
+namespace {
+
+// After a sleep the regular timer takes over again: its next firing is a
+// tick, the one after it the usual distance on, and no tick owed from the
+// sleep comes in a burst.
+TEST(TickPacer, ResumesAfterASleepWithoutABurst) {
+  for (double interval : {0.010, 0.015, 0.015625}) {
+    TickPacer pacer;
+    double t = 0;
+    for (int i = 0; i < 50; ++i) pacer.due(t += interval);
+    t += 0.7;  // slept through quiet ticks
+    pacer.resume(t);
+    int ticks = 0;
+    for (int i = 0; i < int(1 / interval); ++i) ticks += pacer.due(t += interval);
+    EXPECT_TRUE(ticks >= 62 && ticks <= 65) << interval << ": " << ticks << " in a second";
+    pacer.resume(t);
+    EXPECT_TRUE(pacer.due(t + interval)) << interval;
+    EXPECT_FALSE(pacer.due(t + interval + 0.001)) << interval;
+  }
+}
+
+}  // namespace
+}  // namespace pet::win32

@@ -133,7 +133,11 @@ Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
 }
 
 Win32Platform::~Win32Platform() {
-  if (mouseHook_) UnhookWindowsHookEx(mouseHook_);
+  if (watchThread_) {
+    PostThreadMessageW(watchThreadId_, WM_QUIT, 0, 0);
+    WaitForSingleObject(watchThread_, 1000);
+    CloseHandle(watchThread_);
+  }
   if (watcher_ == this) watcher_ = nullptr;
   if (window_) DestroyWindow(window_);
   if (textDc_) {
@@ -1016,26 +1020,34 @@ HICON Win32Platform::icon(int pixels) const {
 Win32Platform* Win32Platform::watcher_ = nullptr;
 
 void Win32Platform::watchPointer(UINT message) {
+  if (watchThread_) return;
   movedMessage_ = message;
   watcher_ = this;
-  if (!mouseHook_) mouseHook_ = SetWindowsHookExW(WH_MOUSE_LL, mouseHook, instance_, 0);
+  watchThread_ = CreateThread(nullptr, 0, watchThread, this, 0, &watchThreadId_);
+}
+
+DWORD WINAPI Win32Platform::watchThread(LPVOID) {
+  HHOOK hook = SetWindowsHookExW(WH_MOUSE_LL, mouseHook, GetModuleHandleW(nullptr), 0);
+  MSG m;
+  while (GetMessageW(&m, nullptr, 0, 0) > 0) DispatchMessageW(&m);
+  if (hook) UnhookWindowsHookEx(hook);
+  return 0;
 }
 
 LRESULT CALLBACK Win32Platform::mouseHook(int code, WPARAM w, LPARAM l) {
   // Kept short: the system drops a hook that keeps the mouse waiting.
   Win32Platform* self = watcher_;
-  if (code == HC_ACTION && self && !self->pointerMoved_) {
-    self->pointerMoved_ = true;
+  if (code == HC_ACTION && self && !self->pointerMoved_.exchange(true))
     PostMessageW(self->window_, self->movedMessage_, 0, 0);
-  }
   return CallNextHookEx(nullptr, code, w, l);
 }
 
 Point32 Win32Platform::cursorPos() {
   if (tickAge_ > 0) return lastCursor_;
+  // Cleared before the reading: a move after it is seen again.
+  pointerMoved_ = false;
   POINT p{};
   GetCursorPos(&p);
-  pointerMoved_ = false;
   lastCursor_ = {floorDiv(p.x - origin_.x, scale_), floorDiv(p.y - origin_.y, scale_)};
   return lastCursor_;
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <array>
+#include <atomic>
 #include <functional>
 #include <random>
 #include <string>
@@ -82,7 +83,8 @@ class Win32Platform final : public Platform {
   // Watches the pointer with a low-level mouse hook, which sees every move
   // of the mouse on the desktop (on Windows; under Wine only those over the
   // program's own windows): the first move after a reading posts `message`
-  // to the overlay.
+  // to the overlay. The hook runs on a thread of its own, so that the mouse
+  // never waits for the program (a save, a tick).
   void watchPointer(UINT message);
   // Whether the pointer has not moved since the last reading, and no drag
   // follows it.
@@ -197,10 +199,12 @@ class Win32Platform final : public Platform {
   HWND focusOwner_ = nullptr;
   bool pressed_ = false;
   static LRESULT CALLBACK mouseHook(int code, WPARAM w, LPARAM l);
+  static DWORD WINAPI watchThread(LPVOID self);
   static Win32Platform* watcher_;
-  HHOOK mouseHook_ = nullptr;
+  HANDLE watchThread_ = nullptr;
+  DWORD watchThreadId_ = 0;
   UINT movedMessage_ = 0;
-  bool pointerMoved_ = true;
+  std::atomic<bool> pointerMoved_{true};
   double tickAge_ = 0;
   Point32 lastCursor_{};
   int wheelRest_ = 0;  // wheel delta not yet a whole notch
