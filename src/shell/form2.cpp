@@ -49,6 +49,7 @@ void Form2::screenChanged() {
   recentrePanels();
   if (sameSize) return;
   overlay_ = Overlay(w, h, incremental_);
+  drewFrame_ = false;
   // The platform may hold on to the old picture's pixels: hand it the new one
   // whole now; the next frame draws the pets into it.
   p_.presentOverlay(overlay_.image(), {Rect{0, 0, w, h}});
@@ -90,6 +91,7 @@ void Form2::saveAndEnd() {
 
 void Form2::Timer1_Timer() {
   if (ended_) return;
+  drewFrame_ = false;
   if (s_.owaru == 1) {
     saveAndEnd();
     return;
@@ -200,6 +202,7 @@ void Form2::frameStep() {
   FrameContext ctx{p_, overlay_, timeOfDayText(p_.now())};
   const SlotInts phases = s_.evoPhase;
   pet::frameStep(s_, ctx);
+  drewFrame_ = true;
   // A pet's picture follows its phase a tick late.
   phaseMoved_ = phases != s_.evoPhase;
   if (!evolving_.empty() || !news_.empty()) gatherNews(evolving_);
@@ -248,7 +251,9 @@ int Form2::quietTicks() const {
   if (ended_ || s_.owaru == 1) return 0;
   // The welcome panel waits for its button, the splash for the clock's second.
   if (s_.runState == 2 || s_.runState == 9) return kQuietForever;
-  if (s_.runState != 10) return 0;
+  // The picture shows the pets as they are only once a frame was drawn since
+  // the splash went.
+  if (s_.runState != 10 || !drewFrame_) return 0;
   // Requests and open panels are served on the next tick; news waits for it.
   if (s_.settei != 0 || s_.panelSlot != 0 || !news_.empty() || phaseMoved_) return 0;
   int quiet = kQuietForever;

@@ -104,6 +104,7 @@ class Form2 {
   std::vector<Rect> monitors_;  // as the window was last placed for
   bool incremental_ = true;
   bool phaseMoved_ = false;  // a pet's phase changed in the last frame
+  bool drewFrame_ = false;   // the last tick drew a frame
 };
 
 }  // namespace pet

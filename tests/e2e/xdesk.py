@@ -521,14 +521,14 @@ class Suite:
                 f.write(datafile.format_data(pets))
         return d
 
-    def start(self, workdir):
-        p = self.program(workdir)
+    def start(self, workdir, env=None):
+        p = self.program(workdir, env=env) if env else self.program(workdir)
         p.window()
         return p
 
-    def started_and_running(self, pets):
+    def started_and_running(self, pets, env=None):
         d = self.workdir(pets)
-        p = self.start(d)
+        p = self.start(d, env)
         time.sleep(SPLASH_SECONDS)
         check(p.proc.poll() is None, f"the program ended early: {p.output()}")
         return d, p

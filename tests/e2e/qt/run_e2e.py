@@ -6,6 +6,7 @@ usage: run_e2e.py BUILD_DIR [TEST_NAME...]
 Prints one line per check and, last, "N passed, M failed"."""
 
 import json
+import re
 import os
 import signal
 import subprocess
@@ -109,6 +110,8 @@ class QtSuite(Suite):
                  self.t_drag)
         self.run("the cursor's every move over other windows counts towards the travel meter",
                  self.t_cursor_travel)
+        self.run("a still pointer: the program wakes for a few ticks a second, counts 62, the pets walk",
+                 self.t_sleeps)
         self.run("right clicks on a pet switch chasing for all pets, a quick pair twice",
                  self.t_right_click)
         for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
@@ -266,6 +269,25 @@ class QtSuite(Suite):
         check(bumps >= 2, f"the pointer hardly moved: {bumps} thousands")
         check(saved[0]["mouseTravel"] == bumps,
               f"travel meter {saved[0]['mouseTravel']}, the pointer went {bumps} thousand pixels")
+
+    def t_sleeps(self):
+        # Pets at speed 5 step 5 times a second; the ticks between change
+        # nothing, and the program sleeps through them and runs them late.
+        self.desk.xdo("mousemove", 0, 0)
+        pets = [datafile.pet(300 + 150 * i, 400, speed=5) for i in range(6)]
+        d = self.workdir(pets)
+        p = self.program(d, env=dict(self.desk.env, DESKPET_STATS="1"))
+        p.window()
+        time.sleep(SPLASH_SECONDS + 4)
+        saved = self.quit_and_read(p, d)
+        m = re.search(r"rate ([\d.]+) wakes/s ([\d.]+) frameRate (\d+)", p.output())
+        check(m, f"no figures from DESKPET_STATS: {p.output()}")
+        rate, wakes, frame_rate = float(m[1]), float(m[2]), int(m[3])
+        check(55 <= rate <= 66 and 55 <= frame_rate <= 66,
+              f"{rate} ticks a second, frameRate {frame_rate}")
+        check(wakes < rate / 3, f"woke for {wakes} ticks a second of {rate}")
+        moved = sum((s["posX"], s["posY"]) != (q["posX"], q["posY"]) for s, q in zip(saved, pets))
+        check(moved == len(pets), f"only {moved} of {len(pets)} pets walked")
 
     def t_signal(self, sig):
         d, p = self.started_and_running([datafile.pet(900, 500, speed=3)])

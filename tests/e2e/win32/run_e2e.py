@@ -119,11 +119,11 @@ class WineProgram(Program):
     exit_timeout = 8
     small_width = (1, 800)
 
-    def __init__(self, desk, exe, workdir, args=None):
+    def __init__(self, desk, exe, workdir, args=None, env=None):
         # The pets live in the folder --data-dir names, here the one the
         # program starts in.
         super().__init__(desk, ["wine", exe] + (["--data-dir", "."] if args is None else args),
-                         workdir)
+                         workdir, env)
 
     def is_overlay(self, g):
         return super().is_overlay(g) and g.get("h") == HEIGHT
@@ -178,8 +178,8 @@ class WineSuite(PackageChecks, Suite):
     def desktop(self):
         return WineDesktop(self.tmp)
 
-    def program(self, workdir, exe=None, args=None):
-        return WineProgram(self.desk, exe or self.exe, workdir, args)
+    def program(self, workdir, exe=None, args=None, env=None):
+        return WineProgram(self.desk, exe or self.exe, workdir, args, env)
 
     def quit_and_read(self, p, d):
         return super().quit_and_read(p, d, p.close_window, "WM_CLOSE")
@@ -190,6 +190,8 @@ class WineSuite(PackageChecks, Suite):
         self.run("pets shown where the data file puts them, nothing elsewhere", self.t_pets)
         self.run("a click on a see-through spot reaches the window beneath", self.t_click_through)
         self.run("dragging a pet moves it and WM_CLOSE saves the new place", self.t_drag)
+        self.run("DESKPET_SLEEP=1: most ticks slept through and run late, 64 a second, a drag wakes it",
+                 self.t_sleeping)
         self.run("right clicks on a pet switch chasing for all pets, a quick pair twice",
                  self.t_right_click)
         self.run("Escape saves and ends at once", self.t_escape)
@@ -277,9 +279,9 @@ class WineSuite(PackageChecks, Suite):
         finally:
             p.stop()
 
-    def t_drag(self):
+    def t_drag(self, env=None):
         pet = datafile.pet(800, 400, speed=1)
-        d, p = self.started_and_running([pet])
+        d, p = self.started_and_running([pet], env)
         try:
             box = self.shown_near(pet)
             grab = ((box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
@@ -306,8 +308,22 @@ class WineSuite(PackageChecks, Suite):
             got = (saved[0]["posX"], saved[0]["posY"])
             check(abs(got[0] - want[0]) <= 30 and abs(got[1] - want[1]) <= 30,
                   f"saved place {got}, dropped near {want}")
+            return p.output()
         finally:
             p.stop()
+
+    def t_sleeping(self):
+        # Under Wine the program wakes for every tick unless told otherwise:
+        # Wine's mouse hook misses moves over other programs' windows. Told
+        # to sleep, it shows the Windows way: quiet ticks slept through, a
+        # move over its own window (the hook) and a press wake it.
+        out = self.t_drag(dict(self.desk.env, DESKPET_SLEEP="1", DESKPET_STATS="1"))
+        m = re.search(r"([\d.]+) a second \(frameRate (\d+)\), woke ([\d.]+) a second", out)
+        check(m, f"no tick figures told: {out!r}")
+        rate, frame_rate, woke = float(m[1]), int(m[2]), float(m[3])
+        print(f"# {rate:.1f} ticks a second, frameRate {frame_rate}, woke for {woke:.1f}")
+        check(30 <= rate <= 66 and frame_rate <= 66, f"{rate:.1f} ticks a second")
+        check(woke < rate / 2, f"woke for {woke:.1f} ticks a second of {rate:.1f}")
 
     def t_escape(self):
         d = self.workdir([datafile.pet(900, 300, speed=1)])
