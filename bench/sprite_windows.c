@@ -11,7 +11,8 @@
  *
  * Runs until killed. Each step paints every sprite's new picture (two frames
  * taking turns, as a walk would) after the shape or the move, as a program
- * drawing its own pixels does. Sprites keep one outline: a real walk would
+ * drawing its own pixels does, and what Expose events uncover is painted
+ * again at the next tick. Sprites keep one outline: a real walk would
  * also change outlines, which "many" would have to send as a small reshape.
  */
 #include <stdint.h>
@@ -141,10 +142,42 @@ static xcb_window_t makeWindow(xcb_connection_t* c, xcb_screen_t* screen, int x,
   return win;
 }
 
+/* Paints the part [x0, x1) x [y0, y1) of a sprite's picture at (x, y) of the
+ * window. A frame is one colour, so any w*h pixels of it are that part. */
+static void paintPart(xcb_connection_t* c, xcb_window_t win, xcb_gcontext_t gc, int x, int y,
+                      int x0, int y0, int x1, int y1, int frame, uint8_t depth) {
+  const int w = x1 - x0, h = y1 - y0;
+  xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, win, gc, (uint16_t)w, (uint16_t)h, (int16_t)(x + x0),
+                (int16_t)(y + y0), 0, depth, (uint32_t)(w * h * 4), (const uint8_t*)frames[frame]);
+}
+
 static void paint(xcb_connection_t* c, xcb_window_t win, xcb_gcontext_t gc, int x, int y, int frame,
                   uint8_t depth) {
-  xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, win, gc, kW, kH, (int16_t)x, (int16_t)y, 0, depth,
-                sizeof frames[frame], (const uint8_t*)frames[frame]);
+  paintPart(c, win, gc, x, y, 0, 0, kW, kH, frame, depth);
+}
+
+/* What Expose events asked to be painted again, per sprite in its own
+ * coordinates; empty when x0 >= x1. */
+struct Box {
+  int x0, y0, x1, y1;
+};
+static struct Box exposed[kSprites];
+
+static void addExposed(int i, int x0, int y0, int x1, int y1) {
+  if (x0 < 0) x0 = 0;
+  if (y0 < 0) y0 = 0;
+  if (x1 > kW) x1 = kW;
+  if (y1 > kH) y1 = kH;
+  if (x0 >= x1 || y0 >= y1) return;
+  struct Box* b = &exposed[i];
+  if (b->x0 >= b->x1) {
+    *b = (struct Box){x0, y0, x1, y1};
+    return;
+  }
+  if (x0 < b->x0) b->x0 = x0;
+  if (y0 < b->y0) b->y0 = y0;
+  if (x1 > b->x1) b->x1 = x1;
+  if (y1 > b->y1) b->y1 = y1;
 }
 
 int main(int argc, char** argv) {
@@ -203,9 +236,32 @@ int main(int argc, char** argv) {
     next.tv_nsec += 1000000000L / 60;
     if (next.tv_nsec >= 1000000000L) next.tv_nsec -= 1000000000L, ++next.tv_sec;
     clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, NULL);
+    /* Uncovered parts of the windows are painted again, as any client must:
+     * under a window manager a reshaped window's frame takes the new shape
+     * after the client's own painting, and what it uncovers then arrives as
+     * Expose events. */
     xcb_generic_event_t* e;
-    while ((e = xcb_poll_for_event(c))) free(e);
+    while ((e = xcb_poll_for_event(c))) {
+      if ((e->response_type & 0x7f) == XCB_EXPOSE) {
+        const xcb_expose_event_t* x = (const xcb_expose_event_t*)e;
+        for (int i = 0; i < kSprites; ++i) {
+          const int ox = one ? sprites[i].x : 0, oy = one ? sprites[i].y : 0;
+          if (one || x->window == sprites[i].window)
+            addExposed(i, x->x - ox, x->y - oy, x->x + x->width - ox, x->y + x->height - oy);
+        }
+      }
+      free(e);
+    }
     if (xcb_connection_has_error(c)) return 1;
+    for (int i = 0; i < kSprites; ++i) {
+      struct Box* b = &exposed[i];
+      if (b->x0 >= b->x1) continue;
+      const struct Sprite* s = &sprites[i];
+      paintPart(c, one ? full : s->window, gc, one ? s->x : 0, one ? s->y : 0, b->x0, b->y0, b->x1,
+                b->y1, frame, screen->root_depth);
+      *b = (struct Box){0, 0, 0, 0};
+    }
+    xcb_flush(c);
     if (++tick % kStepTicks) continue;
     frame ^= 1;
     for (int i = 0; i < kSprites; ++i) {
