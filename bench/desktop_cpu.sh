@@ -17,7 +17,7 @@
 #   SPRITES="one many"      also measure the synthetic sprite load
 #                           (bench/sprite_windows.c) without a compositor, in
 #                           those variants (one, many, one-unmanaged,
-#                           many-unmanaged; default none)
+#                           many-unmanaged, each also with -walk; default none)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${1:-$root/build-qt}")

@@ -12,8 +12,9 @@
  * Runs until killed. Each step paints every sprite's new picture (two frames
  * taking turns, as a walk would) after the shape or the move, as a program
  * drawing its own pixels does, and what Expose events uncover is painted
- * again at the next tick. Sprites keep one outline: a real walk would
- * also change outlines, which "many" would have to send as a small reshape.
+ * again at the next tick. Sprites keep one outline, unless the variant ends
+ * in "-walk" (one-walk, many-walk, ...): then the two frames have two
+ * outlines, and "many" sets each window's shape again after moving it.
  */
 #include <stdint.h>
 #include <stdio.h>
@@ -25,33 +26,38 @@
 
 enum { kSprites = 50, kW = 24, kH = 32, kStepTicks = 14, kStepPixels = 4 };
 
-static uint8_t outline[kH][kW];
-static xcb_rectangle_t spriteRects[kH * kW];
-static uint32_t spriteRectCount;
+static uint8_t outline[2][kH][kW];
+static xcb_rectangle_t spriteRects[2][kH * kW];
+static uint32_t spriteRectCount[2];
 static uint32_t frames[2][kH * kW];
 
-/* A round head on an oval body on two legs. */
-static void makeSprite(void) {
-  for (int y = 0; y < kH; ++y)
-    for (int x = 0; x < kW; ++x) {
-      const double hx = (x + 0.5 - 12) / 7.0, hy = (y + 0.5 - 7) / 6.5;
-      const double bx = (x + 0.5 - 12) / 11.0, by = (y + 0.5 - 18) / 9.0;
-      const int leg = y >= 25 && ((x >= 5 && x < 10) || (x >= 14 && x < 19));
-      outline[y][x] = hx * hx + hy * hy <= 1 || bx * bx + by * by <= 1 || leg;
+/* A round head on an oval body on two legs; in the second outline, when
+ * walking, the head leans a pixel forward and the legs stride apart. */
+static void makeSprite(int walk) {
+  for (int f = 0; f < 2; ++f) {
+    const int lean = walk && f, stride = walk && f ? 2 : 0;
+    for (int y = 0; y < kH; ++y)
+      for (int x = 0; x < kW; ++x) {
+        const double hx = (x + 0.5 - 12 - lean) / 7.0, hy = (y + 0.5 - 7) / 6.5;
+        const double bx = (x + 0.5 - 12) / 11.0, by = (y + 0.5 - 18) / 9.0;
+        const int leg = y >= 25 && ((x >= 5 - stride && x < 10 - stride) ||
+                                    (x >= 14 + stride && x < 19 + stride));
+        outline[f][y][x] = hx * hx + hy * hy <= 1 || bx * bx + by * by <= 1 || leg;
+      }
+    /* Banded: runs per row, equal neighbouring rows joined into one band. */
+    for (int y = 0; y < kH;) {
+      int y1 = y + 1;
+      while (y1 < kH && memcmp(outline[f][y1], outline[f][y], kW) == 0) ++y1;
+      for (int x = 0; x < kW;) {
+        while (x < kW && !outline[f][y][x]) ++x;
+        const int x0 = x;
+        while (x < kW && outline[f][y][x]) ++x;
+        if (x > x0)
+          spriteRects[f][spriteRectCount[f]++] =
+              (xcb_rectangle_t){(int16_t)x0, (int16_t)y, (uint16_t)(x - x0), (uint16_t)(y1 - y)};
+      }
+      y = y1;
     }
-  /* Banded: runs per row, equal neighbouring rows joined into one band. */
-  for (int y = 0; y < kH;) {
-    int y1 = y + 1;
-    while (y1 < kH && memcmp(outline[y1], outline[y], kW) == 0) ++y1;
-    for (int x = 0; x < kW;) {
-      while (x < kW && !outline[y][x]) ++x;
-      const int x0 = x;
-      while (x < kW && outline[y][x]) ++x;
-      if (x > x0)
-        spriteRects[spriteRectCount++] =
-            (xcb_rectangle_t){(int16_t)x0, (int16_t)y, (uint16_t)(x - x0), (uint16_t)(y1 - y)};
-    }
-    y = y1;
   }
   for (int f = 0; f < 2; ++f)
     for (int i = 0; i < kH * kW; ++i) frames[f][i] = f ? 0x00c08040u : 0x0040a0e0u;
@@ -69,7 +75,7 @@ static int screenW, screenH;
 static xcb_rectangle_t* screenRects;
 static uint8_t* rowOn;
 
-static uint32_t screenShape(void) {
+static uint32_t screenShape(int frame) {
   uint32_t n = 0;
   /* Rows of the screen as bitmaps, only where sprites are. */
   int prevSame = 0;
@@ -83,7 +89,7 @@ static uint32_t screenShape(void) {
       const struct Sprite* s = &sprites[i];
       if (y < s->y || y >= s->y + kH) continue;
       for (int x = 0; x < kW; ++x)
-        if (outline[y - s->y][x] && s->x + x >= 0 && s->x + x < screenW) row[s->x + x] = 1;
+        if (outline[frame][y - s->y][x] && s->x + x >= 0 && s->x + x < screenW) row[s->x + x] = 1;
     }
     prevSame = prev && memcmp(prev, row, (size_t)screenW) == 0;
     if (prevSame) {
@@ -182,10 +188,14 @@ static void addExposed(int i, int x0, int y0, int x1, int y1) {
 
 int main(int argc, char** argv) {
   const char* mode = argc > 1 ? argv[1] : "";
-  const int one = strcmp(mode, "one") == 0 || strcmp(mode, "one-unmanaged") == 0;
+  const int one = strncmp(mode, "one", 3) == 0;
   const int unmanaged = strstr(mode, "-unmanaged") != NULL;
-  if (!one && strcmp(mode, "many") != 0 && strcmp(mode, "many-unmanaged") != 0) {
-    fprintf(stderr, "usage: sprite_windows one|many|one-unmanaged|many-unmanaged\n");
+  const int walk = strstr(mode, "-walk") != NULL;
+  char known[64];
+  snprintf(known, sizeof known, "%s%s%s", one ? "one" : "many", unmanaged ? "-unmanaged" : "",
+           walk ? "-walk" : "");
+  if (strcmp(mode, known) != 0) {
+    fprintf(stderr, "usage: sprite_windows one|many[-unmanaged][-walk]\n");
     return 2;
   }
   xcb_connection_t* c = xcb_connect(NULL, NULL);
@@ -196,7 +206,7 @@ int main(int argc, char** argv) {
   xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
   screenW = screen->width_in_pixels;
   screenH = screen->height_in_pixels;
-  makeSprite();
+  makeSprite(walk);
   /* At most two runs per sprite per row. */
   screenRects = malloc(sizeof *screenRects * (size_t)kSprites * kH * 2);
   rowOn = malloc((size_t)screenW * 2);
@@ -209,9 +219,9 @@ int main(int argc, char** argv) {
   xcb_window_t full = 0;
   if (one) {
     full = makeWindow(c, screen, 0, 0, screenW, screenH, unmanaged);
-    const uint32_t n = screenShape();
-    fprintf(stderr, "sprite_windows: %u rectangles a sprite, %u the screen's shape\n",
-            spriteRectCount, n);
+    const uint32_t n = screenShape(0);
+    fprintf(stderr, "sprite_windows: %u and %u rectangles a sprite, %u the screen's shape\n",
+            spriteRectCount[0], spriteRectCount[1], n);
     xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_YX_BANDED,
                          full, 0, 0, n, screenRects);
     xcb_create_gc(c, gc, full, 0, NULL);
@@ -221,7 +231,7 @@ int main(int argc, char** argv) {
       struct Sprite* s = &sprites[i];
       s->window = makeWindow(c, screen, s->x, s->y, kW, kH, unmanaged);
       xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_YX_BANDED,
-                           s->window, 0, 0, spriteRectCount, spriteRects);
+                           s->window, 0, 0, spriteRectCount[0], spriteRects[0]);
       if (i == 0) xcb_create_gc(c, gc, s->window, 0, NULL);
       xcb_map_window(c, s->window);
     }
@@ -271,13 +281,17 @@ int main(int argc, char** argv) {
     }
     if (one) {
       xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_YX_BANDED,
-                           full, 0, 0, screenShape(), screenRects);
+                           full, 0, 0, screenShape(frame), screenRects);
       for (int i = 0; i < kSprites; ++i)
         paint(c, full, gc, sprites[i].x, sprites[i].y, frame, screen->root_depth);
     } else {
       for (int i = 0; i < kSprites; ++i) {
         const uint32_t at[] = {(uint32_t)sprites[i].x, (uint32_t)sprites[i].y};
         xcb_configure_window(c, sprites[i].window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, at);
+        if (walk)
+          xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
+                               XCB_CLIP_ORDERING_YX_BANDED, sprites[i].window, 0, 0,
+                               spriteRectCount[frame], spriteRects[frame]);
         paint(c, sprites[i].window, gc, 0, 0, frame, screen->root_depth);
       }
     }
