@@ -4,15 +4,20 @@
 # measurement, against xpenguins -n 50 measured the same way in the same run.
 #   bench/desktop_cpu.sh [BUILD_DIR]      (default: build-qt, built if missing)
 # One run measures, in this order:
-#   without a compositor: the shaped overlay, then xpenguins;
+#   without a compositor: the shaped overlays, the sprite loads, then xpenguins;
 #   with COMPOSITOR (xcompmgr by default, picom for picom --backend xrender,
-#   none to skip): the translucent overlay, the shaped overlay, then xpenguins.
+#   none to skip): the translucent overlay, the shaped ones, then xpenguins.
 # Each line gives CPU seconds per second of the program, the X server, the
 # window manager and the compositor (utime + stime from /proc/PID/stat), their
 # total, the program's wake-ups per second (voluntary context switches of all
 # its threads) and its resident memory (VmRSS); after each program line come
 # its own figures (ticks per second, presents, shape changes).
-#   OVERLAYS="shape argb"   which overlays to measure (default both)
+#   OVERLAYS="shape argb"   which overlays to measure (default both); also
+#                           shape-diff (the shaped overlay sent as differences)
+#   SPRITES="one many"      also measure the synthetic sprite load
+#                           (bench/sprite_windows.c) without a compositor, in
+#                           those variants (one, many, one-unmanaged,
+#                           many-unmanaged, each also with -walk; default none)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${1:-$root/build-qt}")
@@ -104,14 +109,37 @@ ratio() {
     else print "  ratio: xpenguins used no measurable CPU" }'
 }
 
-echo "Xvfb 1920x1080 + openbox, ${PETS:-50} pets, ${duration} s each; xpenguins frames 16.6/s (its 60 ms delay)"
-shape=
-if [[ $overlays == *" shape "* ]]; then
-  ours shape
-  shape=$total
+# sprites VARIANT: the synthetic load of bench/sprite_windows.c; total in $total.
+sprites() {
+  local prog
+  "$work/sprite_windows" "$1" &
+  prog=$!
+  pids+=("$prog")
+  sleep 2
+  measure "sprite_windows $1" "$prog"
+  kill "$prog" 2>/dev/null || true
+  wait "$prog" 2>/dev/null || true
+}
+sprite_variants=${SPRITES:-}
+if [ -n "$sprite_variants" ]; then
+  cc -std=c11 -D_POSIX_C_SOURCE=200809L -O2 -Wall -Wextra -Werror "$root/bench/sprite_windows.c" \
+    -o "$work/sprite_windows" -lxcb -lxcb-shape
 fi
+
+echo "Xvfb 1920x1080 + openbox, ${PETS:-50} pets, ${duration} s each; xpenguins frames 16.6/s (its 60 ms delay)"
+declare -A plain=()
+for o in shape shape-diff; do
+  if [[ $overlays == *" $o "* ]]; then
+    ours "$o"
+    plain[$o]=$total
+  fi
+done
+for v in $sprite_variants; do
+  sprites "$v"
+  plain["sprite_windows $v"]=$total
+done
 theirs
-[ -z "$shape" ] || ratio "$shape" "$total" shape
+for o in "${!plain[@]}"; do ratio "${plain[$o]}" "$total" "$o"; done
 
 [ "$compositor" != none ] || exit 0
 case "$compositor" in
@@ -122,7 +150,7 @@ esac
 pids+=("$comp")
 sleep 1
 declare -A withComp=()
-for o in argb shape; do
+for o in argb shape shape-diff; do
   if [[ $overlays == *" $o "* ]]; then
     ours "$o"
     withComp[$o]=$total

@@ -137,12 +137,14 @@ QFont QtPlatform::mincho(int pixels, bool antialiased) {
 
 // DESKPET_OVERLAY=argb: a translucent window, clicks cut out by an input
 // shape alone, which needs a compositor. =shape: the shaped window, which
-// needs none. Unset: whichever suits, following the compositor as it comes
-// and goes.
+// needs none; =shape-diff: the same, each change sent as what the shape gains
+// and what it loses rather than the whole shape. Unset: whichever suits,
+// following the compositor as it comes and goes.
 QtPlatform::OverlayChoice QtPlatform::overlayChoice() {
   const char* v = std::getenv("DESKPET_OVERLAY");
   if (v && std::strcmp(v, "argb") == 0) return OverlayChoice::Argb;
   if (v && std::strcmp(v, "shape") == 0) return OverlayChoice::Shape;
+  if (v && std::strcmp(v, "shape-diff") == 0) return OverlayChoice::ShapeDiff;
   return OverlayChoice::Auto;
 }
 
@@ -627,12 +629,19 @@ void QtPlatform::applyShape() {
   std::vector<BandRect> rects = (hiddenFor_ ? noPets_ : mask_).bands(visiblePanels());
   if (shapeSent_ && rects == sentShape_) return;
   const ShapeKind kind = window_->translucent() ? ShapeKind::Input : ShapeKind::Bounding;
-  if (scale_ == 1)
-    setShape(window_, rects, kind);
-  else
-    setShape(window_, scaled(rects), kind);
+  if (choice_ == OverlayChoice::ShapeDiff && shapeSent_ && kind == ShapeKind::Bounding) {
+    BandDiff diff = diffBands(sentShape_, rects);
+    counters_.shapeRects += long(diff.added.size() + diff.removed.size());
+    if (scale_ != 1) diff = {scaled(diff.added), scaled(diff.removed)};
+    changeShape(window_, diff);
+  } else {
+    counters_.shapeRects += long(rects.size());
+    if (scale_ == 1)
+      setShape(window_, rects, kind);
+    else
+      setShape(window_, scaled(rects), kind);
+  }
   ++counters_.shapes;
-  counters_.shapeRects += long(rects.size());
   sentShape_ = std::move(rects);
   shapeSent_ = true;
 }

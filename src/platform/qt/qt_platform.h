@@ -129,7 +129,7 @@ class QtPlatform : public Platform {
 
  private:
   // Which overlay DESKPET_OVERLAY asks for; Auto follows the compositor.
-  enum class OverlayChoice { Auto, Shape, Argb };
+  enum class OverlayChoice { Auto, Shape, ShapeDiff, Argb };
   static OverlayChoice overlayChoice();
   bool wantTranslucent();
   // Makes the native window, shapes it and maps it.

@@ -1,6 +1,7 @@
 #include "platform/qt/shape_mask.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace pet::qt {
 
@@ -22,6 +23,92 @@ void uniteSpans(const std::vector<Span>& a, const std::vector<Span>& b, std::vec
     else
       appendSpan(out, b[j++]);
   }
+}
+
+void subtractSpans(const std::vector<Span>& a, const std::vector<Span>& b, std::vector<Span>& out) {
+  out.clear();
+  size_t j = 0;
+  for (const Span& s : a) {
+    int32_t x = s.x0;
+    while (j < b.size() && b[j].x1 <= x) ++j;
+    for (size_t k = j; k < b.size() && b[k].x0 < s.x1; ++k) {
+      if (b[k].x0 > x) out.push_back({x, b[k].x0});
+      x = std::max(x, b[k].x1);
+    }
+    if (x < s.x1) out.push_back({x, s.x1});
+  }
+}
+
+namespace {
+
+struct Band {
+  int32_t top = 0, bottom = 0;
+  std::vector<Span> spans;
+};
+
+std::vector<Band> bandsOf(const std::vector<BandRect>& rects) {
+  std::vector<Band> out;
+  for (const BandRect& r : rects) {
+    if (out.empty() || out.back().top != r.y) out.push_back({r.y, r.y + r.h, {}});
+    out.back().spans.push_back({r.x, r.x + r.w});
+  }
+  return out;
+}
+
+// Collects bands in order, joining a band to the one just above when it
+// starts where that one ends and has the same spans.
+class BandWriter {
+ public:
+  void add(int32_t top, int32_t bottom, const std::vector<Span>& spans) {
+    if (spans.empty() || bottom <= top) return;
+    if (lastBottom_ == top && spans == lastSpans_) {
+      for (size_t i = lastStart_; i < out_.size(); ++i) out_[i].h = bottom - out_[i].y;
+    } else {
+      lastStart_ = out_.size();
+      lastSpans_ = spans;
+      for (const Span& s : spans) out_.push_back({s.x0, top, s.x1 - s.x0, bottom - top});
+    }
+    lastBottom_ = bottom;
+  }
+  std::vector<BandRect> take() { return std::move(out_); }
+
+ private:
+  std::vector<BandRect> out_;
+  std::vector<Span> lastSpans_;
+  size_t lastStart_ = 0;
+  int32_t lastBottom_ = INT32_MIN;
+};
+
+}  // namespace
+
+BandDiff diffBands(const std::vector<BandRect>& before, const std::vector<BandRect>& after) {
+  const std::vector<Band> a = bandsOf(before), b = bandsOf(after);
+  const std::vector<Span> none;
+  BandWriter added, removed;
+  std::vector<Span> piece;
+  size_t i = 0, j = 0;
+  int32_t y = INT32_MIN;
+  while (i < a.size() || j < b.size()) {
+    // The next stretch of rows over which neither shape changes its spans.
+    int32_t start = INT32_MAX;
+    if (i < a.size()) start = std::min(start, std::max(y, a[i].top));
+    if (j < b.size()) start = std::min(start, std::max(y, b[j].top));
+    const bool inA = i < a.size() && a[i].top <= start;
+    const bool inB = j < b.size() && b[j].top <= start;
+    int32_t end = INT32_MAX;
+    if (i < a.size()) end = std::min(end, inA ? a[i].bottom : a[i].top);
+    if (j < b.size()) end = std::min(end, inB ? b[j].bottom : b[j].top);
+    const std::vector<Span>& sa = inA ? a[i].spans : none;
+    const std::vector<Span>& sb = inB ? b[j].spans : none;
+    subtractSpans(sb, sa, piece);
+    added.add(start, end, piece);
+    subtractSpans(sa, sb, piece);
+    removed.add(start, end, piece);
+    y = end;
+    if (inA && a[i].bottom <= y) ++i;
+    if (inB && b[j].bottom <= y) ++j;
+  }
+  return {added.take(), removed.take()};
 }
 
 void ShapeMask::reset(int32_t width, int32_t height) {

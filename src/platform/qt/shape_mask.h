@@ -48,5 +48,15 @@ class ShapeMask {
 void appendSpan(std::vector<Span>& out, Span s);
 // The union of two sorted lists of disjoint spans.
 void uniteSpans(const std::vector<Span>& a, const std::vector<Span>& b, std::vector<Span>& out);
+// What lies in sorted, disjoint `a` and not in `b`.
+void subtractSpans(const std::vector<Span>& a, const std::vector<Span>& b, std::vector<Span>& out);
+
+// The change from one banded shape to another: `added` is what `after` covers
+// and `before` does not, `removed` the reverse, each in Y-X banded order.
+// Uniting `added` with `before` and taking `removed` away gives `after`.
+struct BandDiff {
+  std::vector<BandRect> added, removed;
+};
+BandDiff diffBands(const std::vector<BandRect>& before, const std::vector<BandRect>& after);
 
 }  // namespace pet::qt

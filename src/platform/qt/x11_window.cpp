@@ -105,6 +105,22 @@ void setShape(QWidget* window, const std::vector<BandRect>& rects, ShapeKind kin
                        uint32_t(xr.size()), xr.data());
 }
 
+void changeShape(QWidget* window, const BandDiff& diff) {
+  xcb_connection_t* c = connection();
+  if (!c) return;
+  auto send = [&](xcb_shape_op_t op, const std::vector<BandRect>& rects) {
+    if (rects.empty()) return;
+    std::vector<xcb_rectangle_t> xr;
+    xr.reserve(rects.size());
+    for (const BandRect& r : rects)
+      xr.push_back({int16_t(r.x), int16_t(r.y), uint16_t(r.w), uint16_t(r.h)});
+    xcb_shape_rectangles(c, op, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_YX_BANDED,
+                         xcb_window_t(window->winId()), 0, 0, uint32_t(xr.size()), xr.data());
+  };
+  send(XCB_SHAPE_SO_UNION, diff.added);
+  send(XCB_SHAPE_SO_SUBTRACT, diff.removed);
+}
+
 CompositorWatch::~CompositorWatch() {
   xcb_connection_t* c = connection();
   if (pending_ && c) xcb_discard_reply(c, cookie_);

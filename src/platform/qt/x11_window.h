@@ -32,6 +32,9 @@ enum class ShapeKind { Bounding, Input };
 // shows (bounding) or takes clicks (input), and every click goes through.
 void setShape(QWidget* window, const std::vector<BandRect>& rects,
               ShapeKind kind = ShapeKind::Bounding);
+// Changes the window's bounding shape by uniting `diff.added` with it and
+// taking `diff.removed` away, instead of sending the whole shape again.
+void changeShape(QWidget* window, const BandDiff& diff);
 
 // Whether a compositing manager runs: the _NET_WM_CM_S<screen> selection has
 // an owner. `poll` answers from the question sent at the previous poll and

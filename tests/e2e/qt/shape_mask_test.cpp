@@ -110,5 +110,78 @@ TEST(ShapeMask, EmptyPictureGivesNoRectanglesAndPanelsStayWhole) {
   EXPECT_EQ(panel, (std::vector<BandRect>{{10, 5, 20, 20}, {0, 30, 50, 10}}));
 }
 
+// Pixels covered by `a` and not by `b`, as 0/1 per pixel.
+std::vector<int> minus(const std::vector<int>& a, const std::vector<int>& b) {
+  std::vector<int> out(a.size());
+  for (size_t i = 0; i < a.size(); ++i) out[i] = a[i] && !b[i] ? 1 : 0;
+  return out;
+}
+
+// The server is sent only the difference between the shape it has and the
+// new one; what it ends up with must be the new shape to the pixel.
+TEST(ShapeMask, DifferenceOfTwoShapesIsExactAndBanded) {
+  const int w = 83, h = 57;
+  std::mt19937 rng(11);
+  auto between = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  Image img(w, h, kKey);
+  ShapeMask mask;
+  mask.reset(w, h);
+  std::vector<BandRect> before;
+  for (int step = 0; step < 200; ++step) {
+    Rect r{between(-5, w), between(-5, h), 0, 0};
+    r.right = r.left + between(1, 25);
+    r.bottom = r.top + between(1, 25);
+    img.fill(r, step % 3 == 0 ? kKey : 0x00102030u);
+    for (int k = 0; k < 4; ++k) {
+      const int x = between(0, w - 1), y = between(0, h - 1);
+      img.set(x, y, step % 2 ? kKey : 0x00405060u);
+    }
+    mask.update(img, {0, 0, w, h}, kKey);
+    const std::vector<Rect> extra = step % 4 == 0
+                                        ? std::vector<Rect>{{between(0, w), between(0, h), w, h}}
+                                        : std::vector<Rect>{};
+    const auto after = mask.bands(extra);
+    const BandDiff d = diffBands(before, after);
+    expectBanded(d.added);
+    expectBanded(d.removed);
+    const auto was = coverage(before, w, h), now = coverage(after, w, h);
+    ASSERT_EQ(coverage(d.added, w, h), minus(now, was)) << "after step " << step;
+    ASSERT_EQ(coverage(d.removed, w, h), minus(was, now)) << "after step " << step;
+    before = after;
+  }
+}
+
+TEST(ShapeMask, DifferenceAtTheEdges) {
+  struct Case {
+    const char* what;
+    std::vector<BandRect> before, after, added, removed;
+  };
+  const std::vector<BandRect> box{{2, 2, 4, 4}};
+  const Case cases[] = {
+      {"nothing to nothing", {}, {}, {}, {}},
+      {"from nothing", {}, box, box, {}},
+      {"to nothing", box, {}, {}, box},
+      {"unchanged", box, box, {}, {}},
+      {"moved right by one", box, {{3, 2, 4, 4}}, {{6, 2, 1, 4}}, {{2, 2, 1, 4}}},
+      {"moved down past itself", box, {{2, 10, 4, 4}}, {{2, 10, 4, 4}}, box},
+      // Rows 2-3 lose the middle; the bands split there and join again below.
+      {"a hole in the upper half",
+       {{0, 0, 10, 6}},
+       {{0, 0, 10, 2}, {0, 2, 4, 2}, {6, 2, 4, 2}, {0, 4, 10, 2}},
+       {},
+       {{4, 2, 2, 2}}},
+      {"two shapes sharing a band edge",
+       {{0, 0, 4, 2}, {0, 2, 8, 2}},
+       {{0, 0, 8, 4}},
+       {{4, 0, 4, 2}},
+       {}},
+  };
+  for (const auto& c : cases) {
+    const BandDiff d = diffBands(c.before, c.after);
+    EXPECT_EQ(d.added, c.added) << c.what;
+    EXPECT_EQ(d.removed, c.removed) << c.what;
+  }
+}
+
 }  // namespace
 }  // namespace pet::qt
