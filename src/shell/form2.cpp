@@ -247,24 +247,29 @@ int ticksBeforeStep(const State& s, int slot) {
 }
 }  // namespace
 
-int Form2::quietTicks() const {
+int Form2::quietTicks(bool petsShown) const {
   if (ended_ || s_.owaru == 1) return 0;
   // The welcome panel waits for its button, the splash for the clock's second.
   if (s_.runState == 2 || s_.runState == 9) return kQuietForever;
-  // The picture shows the pets as they are only once a frame was drawn since
-  // the splash went.
-  if (s_.runState != 10 || !drewFrame_) return 0;
+  if (s_.runState != 10) return 0;
   // Requests and open panels are served on the next tick; news waits for it.
-  if (s_.settei != 0 || s_.panelSlot != 0 || !news_.empty() || phaseMoved_) return 0;
+  if (s_.settei != 0 || s_.panelSlot != 0 || !news_.empty()) return 0;
   int quiet = kQuietForever;
   for (int slot = 1; slot <= s_.petCount && slot < kSlots; ++slot) {
     if (!s_.inUse(slot)) continue;
     const int16_t phase = s_.evoPhase[size_t(slot)];
+    // The new species and its news come at their own tick.
+    if (phase >= 10 && phase <= 12) return 0;
+    if (!petsShown) continue;
     // Countdown and regrowth phases move on with the clock's second only.
     if ((phase >= 3 && phase <= 9) || (phase >= 31 && phase <= 34)) continue;
     if (phase != 0) return 0;
     if (s_.grabbed[size_t(slot)] == 0) quiet = std::min(quiet, ticksBeforeStep(s_, slot));
   }
+  // The picture shows the pets as they are only once a frame was drawn since
+  // the splash went or the screen changed, and a pet's picture follows its
+  // phase a tick late.
+  if (petsShown && (!drewFrame_ || phaseMoved_)) return 0;
   return quiet;
 }
 

@@ -40,8 +40,10 @@ class Form2 {
   // the cursor stays where the last tick found it and the clock stays within
   // its current second. A platform may sleep through them and run them later,
   // back to back, each told the time it was due at; the results are the same.
-  // 0 when the next tick may change something.
-  int quietTicks() const;
+  // 0 when the next tick may change something. With `petsShown` false (the
+  // pets hidden) their pictures and places are seen by no one and do not
+  // count: only panels, requests and news do.
+  int quietTicks(bool petsShown = true) const;
   void Fpss_Timer();
   void Command5_Click();
   // Mouse events of the overlay itself (over pet pixels, or captured after a

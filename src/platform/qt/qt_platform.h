@@ -64,6 +64,8 @@ class QtPlatform : public Platform {
   // They also step aside, the same way, while the active window is full screen.
   void setPetsHidden(bool hidden) { hideFor(kByUser, hidden); }
   bool petsHidden() const { return (hiddenFor_ & kByUser) != 0; }
+  // Whether the pets show now (neither hidden by the user nor stepped aside).
+  bool petsShown() const { return hiddenFor_ == 0; }
   // Without a usable data folder no file is read or written at all: the
   // program never falls back to another folder.
   void setFilesUsable(bool usable) { filesUsable_ = usable; }

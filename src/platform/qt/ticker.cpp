@@ -56,7 +56,7 @@ void Ticker::fire() {
   ticking_ = true;
   tick_();
   ticking_ = false;
-  const int quiet = platform_.pointerSettled() ? form_.quietTicks() : 0;
+  const int quiet = platform_.pointerSettled() ? form_.quietTicks(platform_.petsShown()) : 0;
   schedule_.ran(now, quiet, now + platform_.secondsToNextSecond());
   arm();
 }

@@ -502,7 +502,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         // Ticks that sample no cursor (the splash) still read it, so that the
         // reading is good for ticks run late.
         if (sleeps && !platform.pointerSettled()) platform.cursorPos();
-        const int quiet = sleeps && platform.pointerSettled() ? form.quietTicks() : 0;
+        const int quiet =
+            sleeps && platform.pointerSettled() ? form.quietTicks(platform.petsShown()) : 0;
         schedule.ran(now, quiet, now + platform.secondsToNextSecond());
         arm(now);
         return true;

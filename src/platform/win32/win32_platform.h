@@ -47,6 +47,8 @@ class Win32Platform final : public Platform {
   // living; nothing of the overlay but an open panel shows or takes clicks.
   void setPetsHidden(bool hidden) { hideFor(kByUser, hidden); }
   bool petsHidden() const { return (hiddenFor_ & kByUser) != 0; }
+  // Whether the pets show now (neither hidden by the user nor stepped aside).
+  bool petsShown() const { return hiddenFor_ == 0; }
   // Looks whether a full-screen program is in front (a game, a video, a
   // slide show); the pets step aside, as when hidden, while one is.
   void checkFullScreen() { hideFor(kForFullScreen, fullScreenInFront()); }
