@@ -92,15 +92,21 @@ ours() {
   echo "  ${stats#deskpet-stats }"
 }
 
-theirs() {
-  local peer
-  xpenguins -n 50 >/dev/null 2>&1 &
-  peer=$!
-  pids+=("$peer")
+# measured NAME COMMAND...: starts COMMAND, measures it as NAME, stops it.
+measured() {
+  local name=$1 prog
+  shift
+  "$@" >/dev/null 2>&1 &
+  prog=$!
+  pids+=("$prog")
   sleep 2
-  measure "xpenguins -n 50${comp:+ + $compositor}" "$peer"
-  kill "$peer" 2>/dev/null || true
-  wait "$peer" 2>/dev/null || true
+  measure "$name" "$prog"
+  kill "$prog" 2>/dev/null || true
+  wait "$prog" 2>/dev/null || true
+}
+
+theirs() {
+  measured "xpenguins -n 50${comp:+ + $compositor}" xpenguins -n 50
 }
 
 ratio() {
@@ -111,14 +117,7 @@ ratio() {
 
 # sprites VARIANT: the synthetic load of bench/sprite_windows.c; total in $total.
 sprites() {
-  local prog
-  "$work/sprite_windows" "$1" &
-  prog=$!
-  pids+=("$prog")
-  sleep 2
-  measure "sprite_windows $1" "$prog"
-  kill "$prog" 2>/dev/null || true
-  wait "$prog" 2>/dev/null || true
+  measured "sprite_windows $1" "$work/sprite_windows" "$1"
 }
 sprite_variants=${SPRITES:-}
 if [ -n "$sprite_variants" ]; then

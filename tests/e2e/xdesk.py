@@ -326,9 +326,16 @@ class Desktop:
 
     # ---- pixels
     def screenshot(self):
-        data = subprocess.run(["xwd", "-root", "-silent"], env=self.env, capture_output=True,
-                              check=True).stdout
-        return read_xwd(data)
+        # xwd walks the window tree for the screen's visuals: a window that
+        # goes during the walk fails it with BadWindow. Such a race is the
+        # tool's, not the program's: try again.
+        for attempt in range(4):
+            r = subprocess.run(["xwd", "-root", "-silent"], env=self.env, capture_output=True)
+            if r.returncode == 0 or attempt == 3:
+                break
+            time.sleep(0.1)
+        r.check_returncode()
+        return read_xwd(r.stdout)
 
     def changes(self, shot):
         """White where `shot` differs from the desktop without the program."""
