@@ -157,12 +157,6 @@ TEST(QuietTicks, SleepingThroughThemChangesNothing) {
   EXPECT_GT(runTwins(calm, 1500).slept, 1500 / 2);
 }
 
-}  // namespace
-}  // namespace pet
-
-namespace pet {
-namespace {
-
 // A new picture (the splash gone, the screen's size changed) shows the pets
 // only once a frame is drawn into it: the tick that draws it is not quiet,
 // even when the screen changes in the middle of a tick's work.

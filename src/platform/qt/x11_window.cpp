@@ -88,37 +88,37 @@ void activate(unsigned int window) {
   xcb_flush(c);
 }
 
-void setShape(QWidget* window, const std::vector<BandRect>& rects, ShapeKind kind) {
-  xcb_connection_t* c = connection();
-  if (!c) return;
+namespace {
+// Banded order lets the server take the rectangles as they are; unsorted
+// ones it sorts and merges on every change, which is where a shaped
+// overlay's cost lies.
+void sendShape(xcb_connection_t* c, QWidget* window, xcb_shape_op_t op, xcb_shape_kind_t kind,
+               const std::vector<BandRect>& rects) {
   std::vector<xcb_rectangle_t> xr;
   xr.reserve(rects.size());
   for (const BandRect& r : rects)
     xr.push_back({int16_t(r.x), int16_t(r.y), uint16_t(r.w), uint16_t(r.h)});
-  // Banded order lets the server take the rectangles as they are; unsorted
-  // ones it sorts and merges on every change, which is where a shaped
-  // overlay's cost lies. An input shape uncovers nothing, so the server
-  // repaints nothing beneath when it changes.
-  xcb_shape_rectangles(c, XCB_SHAPE_SO_SET,
-                       kind == ShapeKind::Input ? XCB_SHAPE_SK_INPUT : XCB_SHAPE_SK_BOUNDING,
-                       XCB_CLIP_ORDERING_YX_BANDED, xcb_window_t(window->winId()), 0, 0,
-                       uint32_t(xr.size()), xr.data());
+  xcb_shape_rectangles(c, op, kind, XCB_CLIP_ORDERING_YX_BANDED, xcb_window_t(window->winId()), 0,
+                       0, uint32_t(xr.size()), xr.data());
+}
+}  // namespace
+
+void setShape(QWidget* window, const std::vector<BandRect>& rects, ShapeKind kind) {
+  xcb_connection_t* c = connection();
+  if (!c) return;
+  // An input shape uncovers nothing, so the server repaints nothing beneath
+  // when it changes.
+  sendShape(c, window, XCB_SHAPE_SO_SET,
+            kind == ShapeKind::Input ? XCB_SHAPE_SK_INPUT : XCB_SHAPE_SK_BOUNDING, rects);
 }
 
 void changeShape(QWidget* window, const BandDiff& diff) {
   xcb_connection_t* c = connection();
   if (!c) return;
-  auto send = [&](xcb_shape_op_t op, const std::vector<BandRect>& rects) {
-    if (rects.empty()) return;
-    std::vector<xcb_rectangle_t> xr;
-    xr.reserve(rects.size());
-    for (const BandRect& r : rects)
-      xr.push_back({int16_t(r.x), int16_t(r.y), uint16_t(r.w), uint16_t(r.h)});
-    xcb_shape_rectangles(c, op, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_YX_BANDED,
-                         xcb_window_t(window->winId()), 0, 0, uint32_t(xr.size()), xr.data());
-  };
-  send(XCB_SHAPE_SO_UNION, diff.added);
-  send(XCB_SHAPE_SO_SUBTRACT, diff.removed);
+  if (!diff.added.empty())
+    sendShape(c, window, XCB_SHAPE_SO_UNION, XCB_SHAPE_SK_BOUNDING, diff.added);
+  if (!diff.removed.empty())
+    sendShape(c, window, XCB_SHAPE_SO_SUBTRACT, XCB_SHAPE_SK_BOUNDING, diff.removed);
 }
 
 CompositorWatch::~CompositorWatch() {

@@ -418,10 +418,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   int watchTicks = 0;
   bool timerAsleep = false;
   bool ticking = false;  // messages sent to the overlay by a tick wake nothing
-  auto runLate = [&](double dueAt) {
-    // A quiet tick slept through: the clock reads the time it was due, the
-    // cursor is where the last tick found it.
-    platform.setTickAge(steadySeconds() - dueAt);
+  auto tick = [&] {
     ticking = true;
     ++stats.ticks;
     ++watchTicks;
@@ -429,6 +426,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     form.Fpss_Timer();
     form.Timer1_Timer();
     ticking = false;
+  };
+  auto runLate = [&](double dueAt) {
+    // A quiet tick slept through: the clock reads the time it was due, the
+    // cursor is where the last tick found it.
+    platform.setTickAge(steadySeconds() - dueAt);
+    tick();
     platform.setTickAge(0);
   };
   auto arm = [&](double now) {
@@ -484,13 +487,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         } else {
           ++stats.wakes;
         }
-        ticking = true;
-        ++stats.ticks;
-        applyQuit();
-        form.Fpss_Timer();
-        form.Timer1_Timer();
+        tick();
         tray.update();
-        if (++watchTicks >= kWatchTicks) {
+        if (watchTicks >= kWatchTicks) {
           watchTicks = 0;
           platform.checkFullScreen();
           // Also here: under Wine the screen's new size may not be known yet
@@ -498,7 +497,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
           platform.refreshScreen();
           form.screenChanged();
         }
-        ticking = false;
         // Ticks that sample no cursor (the splash) still read it, so that the
         // reading is good for ticks run late.
         if (sleeps && !platform.pointerSettled()) platform.cursorPos();
