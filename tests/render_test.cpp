@@ -21,7 +21,7 @@ struct Palette {
 TEST(Sheets, EveryShippedSheetFollowsTheRules) {
   const Assets& a = assets();
   std::vector<const Image*> all;
-  for (const auto& img : a.charGZ) all.push_back(&img);
+  for (size_t i = 0; i < a.charGZ.size(); ++i) all.push_back(&a.charGZ[i]);
   for (int i = 1; i <= 4; ++i) all.push_back(&a.charGZ2[size_t(i)]);
   for (size_t i = 0; i < all.size(); ++i) {
     const Image& img = *all[i];

@@ -47,26 +47,25 @@ Image decodePng(std::string_view bytes, bool keepAlpha) {
 }
 
 namespace {
-Image sheet(const std::string& path) {
+Image sheet(const char* format, std::size_t i) {
+  char path[64];
+  std::snprintf(path, sizeof path, format, static_cast<int>(i));
   Image img = decodePng(embeddedFile(path));
   // A missing sheet draws nothing rather than crashing: all background.
   if (img.width() != 72 || img.height() != 128) return Image(72, 128, kKeyColour);
   return img;
 }
+Image charGZ(std::size_t i) {
+  return sheet("assets/sheets/CharGZ_%02d.png", i);
+}
+Image charGZ2(std::size_t i) {
+  return i ? sheet("assets/sheets/CharGZ2_%d.png", i) : Image();
+}
 }  // namespace
 
 const Assets& assets() {
   static const Assets a = [] {
-    Assets r;
-    char name[64];
-    for (int i = 0; i < 54; ++i) {
-      std::snprintf(name, sizeof name, "assets/sheets/CharGZ_%02d.png", i);
-      r.charGZ[size_t(i)] = sheet(name);
-    }
-    for (int i = 1; i <= 4; ++i) {
-      std::snprintf(name, sizeof name, "assets/sheets/CharGZ2_%d.png", i);
-      r.charGZ2[size_t(i)] = sheet(name);
-    }
+    Assets r{Sheets<54>(charGZ), Sheets<5>(charGZ2), {}, {}};
     r.splash = decodePng(embeddedFile("assets/splash.png"));
     for (int size : {16, 32, 48})
       r.icons.push_back(
