@@ -54,11 +54,7 @@ std::string growthPeriodText(int16_t growthPeriod) {
   }
 }
 
-Panels::Panels(State& s, Platform& p)
-    : s_(s),
-      p_(p),
-      picture4_(control(ControlId::Picture4).width / kTwips - 2,
-                control(ControlId::Picture4).height / kTwips - 2, kPanelColour) {}
+Panels::Panels(State& s, Platform& p) : s_(s), p_(p) {}
 
 Point32 centredTwips(const Platform& p, ControlId id) {
   const ControlSpec& c = control(id);
@@ -140,6 +136,10 @@ void Panels::drawSlotList() {
   std::string key = slotListKey();
   if (key == shownKey_) return;
   shownKey_ = std::move(key);
+  // Made when the list first shows: half a megabyte that most runs never need.
+  if (picture4_.width() == 0)
+    picture4_ = Image(control(ControlId::Picture4).width / kTwips - 2,
+                      control(ControlId::Picture4).height / kTwips - 2);
   picture4_.fill(kPanelColour);
   for (int k = s_.listScroll + 1; k <= s_.listScroll + 5; ++k) {
     if (k > s_.petCount) continue;
