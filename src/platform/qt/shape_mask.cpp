@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 namespace pet::qt {
 
@@ -120,6 +121,8 @@ void ShapeMask::reset(int32_t width, int32_t height) {
 bool ShapeMask::update(const Image& image, Rect r, uint32_t key) {
   r = clipTo(r, std::min(w_, image.width()), std::min(h_, image.height()));
   if (r.empty()) return false;
+  const int32_t n = r.right - r.left;
+  if (shown_.size() < size_t(n)) shown_.resize(size_t(n));
   bool changed = false;
   for (int32_t y = r.top; y < r.bottom; ++y) {
     auto& runs = rows_[size_t(y)];
@@ -128,12 +131,18 @@ bool ShapeMask::update(const Image& image, Rect r, uint32_t key) {
       if (s.x0 >= r.left) break;
       appendSpan(scratch_, {s.x0, std::min(s.x1, r.left)});
     }
-    const uint32_t* px = image.row(y);
-    for (int32_t x = r.left; x < r.right;) {
-      while (x < r.right && px[x] == key) ++x;
-      const int32_t start = x;
-      while (x < r.right && px[x] != key) ++x;
-      appendSpan(scratch_, {start, x});
+    // One byte a pixel first, in a loop that vectorises; then the runs are
+    // found with memchr, which skips long runs many bytes at a time.
+    const uint32_t* px = image.row(y) + r.left;
+    uint8_t* shown = shown_.data();
+    for (int32_t i = 0; i < n; ++i) shown[i] = px[i] != key;
+    for (int32_t x = 0; x < n;) {
+      const void* on = std::memchr(shown + x, 1, size_t(n - x));
+      if (!on) break;
+      const int32_t start = int32_t(static_cast<const uint8_t*>(on) - shown);
+      const void* off = std::memchr(shown + start, 0, size_t(n - start));
+      x = off ? int32_t(static_cast<const uint8_t*>(off) - shown) : n;
+      appendSpan(scratch_, {r.left + start, r.left + x});
     }
     for (const Span& s : runs)
       if (s.x1 > r.right) appendSpan(scratch_, {std::max(s.x0, r.right), s.x1});

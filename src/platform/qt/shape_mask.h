@@ -41,6 +41,7 @@ class ShapeMask {
   int32_t w_ = 0, h_ = 0;
   std::vector<std::vector<Span>> rows_;
   std::vector<Span> scratch_;
+  std::vector<uint8_t> shown_;  // one rescanned row: 1 where not the key
 };
 
 // Appends `s` to sorted, disjoint `out`, merging it with the last span when

@@ -94,10 +94,13 @@ void OverlayWindow::paintTranslucent(QPainter& p, const QRect& r) {
     strip_ = QImage(wrapped_.width(), kStripRows, QImage::Format_ARGB32_Premultiplied);
   for (int top = r.top(); top <= r.bottom(); top += kStripRows) {
     const int rows = std::min(kStripRows, r.bottom() + 1 - top);
+    // Locals, so that the stores cannot alias them and the loop vectorises.
+    const uint32_t key = key_;
+    const int width = r.width();
     for (int i = 0; i < rows; ++i) {
       const uint32_t* src = image_->row(top + i) + r.left();
       auto* dst = reinterpret_cast<uint32_t*>(strip_.scanLine(i));
-      for (int x = 0; x < r.width(); ++x) dst[x] = src[x] == key_ ? 0u : src[x] | 0xFF000000u;
+      for (int x = 0; x < width; ++x) dst[x] = src[x] == key ? 0u : src[x] | 0xFF000000u;
     }
     p.drawImage(QPoint(r.left(), top), strip_, QRect(0, 0, r.width(), rows));
   }
