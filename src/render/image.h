@@ -44,4 +44,9 @@ class Image {
 
 Rect clipTo(Rect r, int32_t w, int32_t h);
 
+// Rectangles that overlap replaced by the box around them, until none
+// overlaps: disjoint rectangles covering every pixel of `rects` (and the
+// corners between overlapping ones); empty ones are dropped.
+std::vector<Rect> mergeOverlapping(std::vector<Rect> rects);
+
 }  // namespace pet

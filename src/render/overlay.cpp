@@ -139,8 +139,8 @@ void Overlay::markDirty(Rect r) {
 // Turns the dirty tiles into disjoint rectangles: runs along each tile row,
 // stacked with the same run of the row above where they line up.
 void Overlay::collectDirty() {
-  changed_.clear();
-  std::vector<size_t> open;  // indexes into changed_ of runs ending on the previous row
+  dirty_.clear();
+  std::vector<size_t> open;  // indexes into dirty_ of runs ending on the previous row
   for (int32_t ty = dirtyTop_; ty < dirtyBottom_; ++ty) {
     std::vector<size_t> nowOpen;
     uint8_t* row = &tiles_[size_t(ty) * size_t(tilesX_)];
@@ -153,14 +153,14 @@ void Overlay::collectDirty() {
       while (end < tilesX_ && row[end]) row[end++] = 0;
       Rect run{tx * kTile, ty * kTile, std::min(end * kTile, image_.width()),
                std::min((ty + 1) * kTile, image_.height())};
-      size_t index = changed_.size();
+      size_t index = dirty_.size();
       for (size_t o : open)
-        if (changed_[o].left == run.left && changed_[o].right == run.right) {
-          changed_[o].bottom = run.bottom;
+        if (dirty_[o].left == run.left && dirty_[o].right == run.right) {
+          dirty_[o].bottom = run.bottom;
           index = o;
           break;
         }
-      if (index == changed_.size()) changed_.push_back(run);
+      if (index == dirty_.size()) dirty_.push_back(run);
       nowOpen.push_back(index);
       tx = end;
     }
@@ -177,22 +177,32 @@ void Overlay::refresh(Platform& p) {
     tiles_.assign(size_t(tilesX_) * size_t(tilesY_), 0);
     dirtyTop_ = tilesY_;
   }
+  // Outside the places of the ops that changed, the redrawn tiles come out
+  // as they were (the same ops drawn in the same order), so only those
+  // places are presented: a box around each pet's old and new place, about
+  // half the tiles' pixels.
+  changed_.clear();
   const size_t n = std::max(ops_.size(), previous_.size());
   for (size_t i = 0; i < n; ++i) {
     const bool inNew = i < ops_.size(), inOld = i < previous_.size();
     if (incremental_ && inNew && inOld && ops_[i] == previous_[i]) continue;
-    if (inNew) markDirty(ops_[i].bounds);
-    if (inOld) markDirty(previous_[i].bounds);
+    for (const Op* op : {inNew ? &ops_[i] : nullptr, inOld ? &previous_[i] : nullptr}) {
+      if (!op) continue;
+      markDirty(op->bounds);
+      changed_.push_back(clipTo(op->bounds, image_.width(), image_.height()));
+    }
   }
   if (incremental_) {
     collectDirty();
+    changed_ = mergeOverlapping(std::move(changed_));
   } else {
     std::fill(tiles_.begin(), tiles_.end(), 0);
     dirtyTop_ = tilesY_;
     dirtyBottom_ = 0;
-    changed_.assign(1, Rect{0, 0, image_.width(), image_.height()});
+    dirty_.assign(1, Rect{0, 0, image_.width(), image_.height()});
+    changed_ = dirty_;
   }
-  for (const Rect& d : changed_) {
+  for (const Rect& d : dirty_) {
     image_.fill(d, kKeyColour);
     for (const Op& op : ops_)
       if (overlaps(op.bounds, d)) render(op, d);

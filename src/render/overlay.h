@@ -32,7 +32,9 @@ class Overlay {
   // Shows the finished frame: redraws what changed and presents it.
   void refresh(Platform& p);
 
-  // Rectangles changed by the last refresh (empty when nothing changed).
+  // Rectangles changed by the last refresh (empty when nothing changed):
+  // exactly where a pet or badge that changed was or is, which is less than
+  // the tiles cleared and redrawn around them.
   const std::vector<Rect>& lastChanged() const { return changed_; }
   // Printed badge numbers kept for reuse: how many, and their pixels' bytes.
   size_t badgeTextsKept() const { return textCache_.size(); }
@@ -72,7 +74,7 @@ class Overlay {
   Image image_;
   bool incremental_ = true;
   std::vector<Op> ops_, previous_;
-  std::vector<Rect> changed_;
+  std::vector<Rect> dirty_, changed_;  // tiles redrawn; what is presented
   std::map<std::pair<int16_t, int64_t>, Text> textCache_;
 };
 

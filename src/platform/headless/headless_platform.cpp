@@ -126,8 +126,17 @@ void HeadlessPlatform::drawText(Image& image, int32_t x, int32_t y, double point
   }
 }
 
-void HeadlessPlatform::presentOverlay(const Image&, const std::vector<Rect>& changed) {
+void HeadlessPlatform::presentOverlay(const Image& overlay, const std::vector<Rect>& changed) {
   lastPresented_ = changed;
+  if (screen_.width() != overlay.width() || screen_.height() != overlay.height()) {
+    screen_ = overlay;
+  } else {
+    for (const Rect& r : changed) {
+      const Rect c = clipTo(r, overlay.width(), overlay.height());
+      for (int32_t y = c.top; y < c.bottom; ++y)
+        std::copy(overlay.row(y) + c.left, overlay.row(y) + c.right, screen_.row(y) + c.left);
+    }
+  }
   ++presentCount_;
 }
 

@@ -55,6 +55,9 @@ class HeadlessPlatform : public Platform {
   const std::vector<std::string>& windowCalls() const { return windowCalls_; }
   const std::vector<Rect>& lastPresented() const { return lastPresented_; }
   int64_t presentCount() const { return presentCount_; }
+  // What a window showing the overlay would show: the presented rectangles
+  // copied from it, the whole picture when its size changes.
+  const Image& screen() const { return screen_; }
   const std::string& workDir() const { return dir_; }
 
   // ---- Platform.
@@ -122,6 +125,7 @@ class HeadlessPlatform : public Platform {
   std::vector<std::string> announcements_;
   std::vector<std::string> windowCalls_;
   std::vector<Rect> lastPresented_;
+  Image screen_;
   int64_t presentCount_ = 0;
 };
 

@@ -204,11 +204,12 @@ int main(int argc, char** argv) {
     const auto& c = platform.counters();
     std::fprintf(stderr,
                  "deskpet-stats ticks %ld seconds %.3f rate %.2f wakes/s %.2f frameRate %d "
-                 "presents %ld rects %ld shapes %ld shapeRects/shape %.0f pointerQueries %ld\n",
+                 "presents %ld rects %ld pixels/present %.0f shapes %ld shapeRects/shape %.0f "
+                 "pointerQueries %ld\n",
                  stats.ticks, secs, secs > 0 ? double(stats.ticks) / secs : 0.0,
                  secs > 0 ? double(ticker.wakes()) / secs : 0.0, int(form.state().frameRate),
-                 c.presents, c.rects, c.shapes,
-                 c.shapes ? double(c.shapeRects) / double(c.shapes) : 0.0,
+                 c.presents, c.rects, c.presents ? double(c.pixels) / double(c.presents) : 0.0,
+                 c.shapes, c.shapes ? double(c.shapeRects) / double(c.shapes) : 0.0,
                  platform.pointerQueries());
   });
 

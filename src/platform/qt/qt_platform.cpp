@@ -570,6 +570,7 @@ void QtPlatform::presentOverlay(const Image& overlay, const std::vector<Rect>& c
     if (c.empty()) continue;
     reshaped |= mask_.update(overlay, c, key_);
     dirty += QRect(c.left, c.top, c.right - c.left, c.bottom - c.top);
+    counters_.pixels += (long long)(c.right - c.left) * (c.bottom - c.top);
   }
   if (dirty.isEmpty() || hiddenFor_) return;
   ++counters_.presents;

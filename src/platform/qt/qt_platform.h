@@ -122,6 +122,7 @@ class QtPlatform : public Platform {
   // What the overlay cost, for DESKPET_STATS.
   struct Counters {
     long presents = 0, rects = 0, shapes = 0, shapeRects = 0;
+    long long pixels = 0;  // presented
   };
   const Counters& counters() const { return counters_; }
   long pointerQueries() const { return pointer_.queries(); }
