@@ -43,6 +43,12 @@ class Image {
 };
 
 Rect clipTo(Rect r, int32_t w, int32_t h);
+// The box around both (an empty one counts for nothing).
+Rect unite(Rect a, Rect b);
+// Whether they share a pixel.
+inline bool overlaps(Rect a, Rect b) {
+  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
 
 // Rectangles that overlap replaced by the box around them, until none
 // overlaps: disjoint rectangles covering every pixel of `rects` (and the

@@ -15,15 +15,6 @@ namespace {
 constexpr uint32_t kBadgeColour = rgb(250, 200, 200);
 constexpr uint32_t kTextColour = rgb(0, 0, 0);  // the system's button-text colour
 
-Rect unite(Rect a, Rect b) {
-  if (a.empty()) return b;
-  if (b.empty()) return a;
-  return Rect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-              std::max(a.bottom, b.bottom)};
-}
-bool overlaps(Rect a, Rect b) {
-  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
-}
 int32_t px(double v) {
   return int32_t(roundHalfEven(v));
 }
