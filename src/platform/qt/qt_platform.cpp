@@ -366,7 +366,7 @@ void QtPlatform::switchOverlay(bool translucent) {
   // The new window has no shape yet; a drag loses its pointer grab with the
   // old one, and its release would never arrive: drop what is held now.
   shapeSent_ = false;
-  moveSinceTick_.reset();
+  drag_.clear();
   if (form_) form_->Form_MouseUp(1, 0, 0, 0);
   if (shown_) showWindow();
 }
@@ -653,7 +653,7 @@ void QtPlatform::hideFor(unsigned reason, bool on) {
   const bool hidden = hiddenFor_ != 0;
   if (hidden == (was != 0)) return;
   // A pet held as it disappears is let go where it is.
-  moveSinceTick_.reset();
+  drag_.clear();
   if (hidden && form_) form_->Form_MouseUp(1, 0, 0, 0);
   // The shape first, then the pixels (X keeps none outside the shape).
   applyShape();
@@ -713,12 +713,9 @@ void QtPlatform::afterTick() {
   // that it settles and the last reading is good for ticks run late.
   if (!readThisTick_ && tickAge_ == 0 && !pointer_.settled()) cursorPos();
   readThisTick_ = false;
-  if (!moveSinceTick_ || !form_) return;
-  // The pointer reading trails by a tick, so two ticks after the last move
-  // the sample is where the cursor stopped.
-  form_->Form_MouseMove(moveSinceTick_->buttons, moveSinceTick_->shift, moveSinceTick_->x,
-                        moveSinceTick_->y);
-  if (--catchUpTicks_ <= 0) moveSinceTick_.reset();
+  if (form_)
+    drag_.afterTick(
+        [this](int b, int shift, int x, int y) { form_->Form_MouseMove(b, shift, x, y); });
 }
 
 void QtPlatform::onMouse(OverlayWindow::MouseKind kind, int button, int shift, QPoint pos) {
@@ -732,13 +729,10 @@ void QtPlatform::onMouse(OverlayWindow::MouseKind kind, int button, int shift, Q
       break;
     case OverlayWindow::MouseKind::Move:
       form_->Form_MouseMove(button, shift, x, y);
-      if (button != 0) {
-        moveSinceTick_ = Move{button, shift, x, y};
-        catchUpTicks_ = 2;
-      }
+      drag_.moved(button, shift, x, y);
       break;
     case OverlayWindow::MouseKind::Up:
-      moveSinceTick_.reset();
+      drag_.clear();
       form_->Form_MouseUp(button, shift, x, y);
       break;
     case OverlayWindow::MouseKind::DoubleClick:

@@ -12,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "platform/drag_follow.h"
 #include "platform/platform.h"
 #include "platform/qt/shape_mask.h"
 #include "platform/qt/widgets.h"
@@ -42,7 +43,7 @@ class QtPlatform : public Platform {
   void afterTick();
   // Whether the pointer has been still long enough that the last reading is
   // where it is (no move seen since, no drag following it).
-  bool pointerSettled() const { return pointer_.settled() && !moveSinceTick_; }
+  bool pointerSettled() const { return pointer_.settled() && !drag_.following(); }
   // Called when the pointer moves anywhere on the desktop.
   void setOnPointerMoved(std::function<void()> f) { pointer_.setOnMoved(std::move(f)); }
   // While a tick slept through runs late: how long ago it was due. The clock
@@ -174,10 +175,7 @@ class QtPlatform : public Platform {
   void handFocusBack();
   bool keyPreview_ = false;
   bool trayShown_ = false;
-  struct Move {
-    int buttons = 0, shift = 0, x = 0, y = 0;
-  };
-  std::optional<Move> moveSinceTick_;
+  DragFollow drag_;
   uint32_t background_ = kKeyColour;
   uint32_t key_ = kKeyColour;
   std::mt19937_64 rng_;
@@ -203,7 +201,6 @@ class QtPlatform : public Platform {
   std::vector<Rect> monitors_;
   int scale_ = 1;
   bool everyMonitor_ = false;
-  int catchUpTicks_ = 0;
   double tickAge_ = 0;
   Point32 lastCursor_{};
   bool readThisTick_ = false;

@@ -425,6 +425,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     applyQuit();
     form.Fpss_Timer();
     form.Timer1_Timer();
+    platform.afterTick();
     ticking = false;
   };
   auto runLate = [&](double dueAt) {

@@ -452,8 +452,15 @@ void Win32Platform::hideFor(unsigned reason, bool on) {
   syncOverlayShown();
 }
 
+void Win32Platform::afterTick() {
+  if (form_)
+    drag_.afterTick(
+        [this](int b, int shift, int x, int y) { form_->Form_MouseMove(b, shift, x, y); });
+}
+
 void Win32Platform::letGo() {
   // A pet held as it disappears is let go where it is.
+  drag_.clear();
   if (!pressed_) return;
   pressed_ = false;
   ReleaseCapture();
@@ -508,12 +515,14 @@ LRESULT Win32Platform::onOverlay(HWND h, UINT m, WPARAM w, LPARAM l) {
     }
     case WM_MOUSEMOVE:
       if (form_) form_->Form_MouseMove(buttonMask(w), shiftState(w), x, y);
+      drag_.moved(buttonMask(w), shiftState(w), x, y);
       return 0;
     case WM_CAPTURECHANGED:
       // Something else took the mouse mid-drag (a system dialog, Alt+Tab):
       // the release will never come, so the held pets are let go now.
       if (pressed_ && reinterpret_cast<HWND>(l) != h) {
         pressed_ = false;
+        drag_.clear();
         if (form_) form_->Form_MouseUp(1, 0, 0, 0);
       }
       return 0;
@@ -521,6 +530,7 @@ LRESULT Win32Platform::onOverlay(HWND h, UINT m, WPARAM w, LPARAM l) {
     case WM_RBUTTONUP:
     case WM_MBUTTONUP: {
       const int button = m == WM_LBUTTONUP ? 1 : m == WM_RBUTTONUP ? 2 : 4;
+      drag_.clear();
       if (!(w & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) && pressed_) {
         pressed_ = false;
         ReleaseCapture();

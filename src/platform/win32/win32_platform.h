@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/drag_follow.h"
 #include "platform/platform.h"
 
 namespace pet {
@@ -90,7 +91,10 @@ class Win32Platform final : public Platform {
   void watchPointer(UINT message);
   // Whether the pointer has not moved since the last reading, and no drag
   // follows it.
-  bool pointerSettled() const { return !pointerMoved_ && !pressed_; }
+  bool pointerSettled() const { return !pointerMoved_ && !pressed_ && !drag_.following(); }
+  // After each tick: the last move of a drag again, so that a held pet
+  // catches up with the cursor's sample.
+  void afterTick();
   // While a tick slept through runs late: how long ago it was due. The clock
   // reads that much earlier, and the cursor is where the last tick found it.
   void setTickAge(double seconds) { tickAge_ = seconds; }
@@ -200,6 +204,7 @@ class Win32Platform final : public Platform {
   // The window that had the keyboard when a panel took it, to give it back.
   HWND focusOwner_ = nullptr;
   bool pressed_ = false;
+  DragFollow drag_;
   static LRESULT CALLBACK mouseHook(int code, WPARAM w, LPARAM l);
   static DWORD WINAPI watchThread(LPVOID self);
   static Win32Platform* watcher_;

@@ -286,28 +286,17 @@ class WineSuite(PackageChecks, Suite):
             box = self.shown_near(pet)
             grab = ((box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
             drop = (1300, 750)
-            # The program sees the cursor on its ticks: hover first, as a hand does.
-            self.desk.xdo("mousemove", *grab)
-            time.sleep(0.1)
-            self.desk.xdo("mousedown", 1)
-            time.sleep(0.15)
-            steps = 20
-            for i in range(1, steps + 1):
-                self.desk.xdo("mousemove", grab[0] + (drop[0] - grab[0]) * i // steps,
-                              grab[1] + (drop[1] - grab[1]) * i // steps)
-                time.sleep(0.03)
-            # The pet follows on the move after the tick that saw the cursor there.
-            time.sleep(0.1)
-            self.desk.xdo("mousemove", drop[0] + 1, drop[1])
-            time.sleep(0.1)
-            self.desk.xdo("mouseup", 1)
+            self.desk.drag(*grab, *drop)
             time.sleep(0.1)
             self.shown_near({"posX": drop[0] - 12, "posY": drop[1] - 16, "zoom": 100})
             saved = self.quit_and_read(p, d)
             want = (pet["posX"] + drop[0] - grab[0], pet["posY"] + drop[1] - grab[1])
             got = (saved[0]["posX"], saved[0]["posY"])
-            check(abs(got[0] - want[0]) <= 30 and abs(got[1] - want[1]) <= 30,
-                  f"saved place {got}, dropped near {want}")
+            # Where the cursor let go of it (the pet's last moves catch up with
+            # the cursor after the ticks), give or take a step of its walk since.
+            walk = 12
+            check(abs(got[0] - want[0]) <= walk and abs(got[1] - want[1]) <= walk,
+                  f"saved place {got}, let go at {want}")
             return p.output()
         finally:
             p.stop()
