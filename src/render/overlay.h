@@ -32,9 +32,9 @@ class Overlay {
   // Shows the finished frame: redraws what changed and presents it.
   void refresh(Platform& p);
 
-  // Rectangles changed by the last refresh (empty when nothing changed):
-  // exactly where a pet or badge that changed was or is, which is less than
-  // the tiles cleared and redrawn around them.
+  // Rectangles presented by the last refresh (empty when nothing changed):
+  // disjoint boxes around where a pet or badge that changed was or is, which
+  // is less than the tiles cleared and redrawn around them.
   const std::vector<Rect>& lastChanged() const { return changed_; }
   // Printed badge numbers kept for reuse: how many, and their pixels' bytes.
   size_t badgeTextsKept() const { return textCache_.size(); }
