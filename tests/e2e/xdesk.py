@@ -277,6 +277,15 @@ class Desktop:
             time.sleep(0.03)
         time.sleep(0.15)
         self.xdo("mouseup", 1)
+        self.released = time.monotonic()
+
+    def walked_since_drop(self, speed):
+        """The farthest, on either axis, a pet at `speed` can have walked since
+        the last drag let go: a step is at most 5 pixels, and comes about
+        `speed` times a second (the frame rate follows the tick rate, give or
+        take a tenth), plus the step that fell due while the pet was held and
+        is taken at once."""
+        return 5 * (int((time.monotonic() - self.released) * speed * 1.1) + 1)
 
     def focus(self):
         return self.run(["xdotool", "getwindowfocus"]).strip()

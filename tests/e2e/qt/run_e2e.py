@@ -238,12 +238,12 @@ class QtSuite(Suite):
         check(self.desk.focus() == focus, "a press on a pet took the keyboard focus")
         saved = self.quit_and_read(p, d)
         # The pet was held at the point where the cursor let go of it, give or
-        # take a step of its walk since.
+        # take the steps of its walk since.
         got = (saved[0]["posX"], saved[0]["posY"])
-        walk = 12
+        walk = self.desk.walked_since_drop(pet["speed"])
         check(drop[0] - 24 - walk <= got[0] <= drop[0] + walk and
               drop[1] - 32 - walk <= got[1] <= drop[1] + walk,
-              f"saved place {got}, let go at {drop}")
+              f"saved place {got}, let go at {drop}, {walk} px of walk allowed")
 
     def t_cursor_travel(self):
         # The program asks for the pointer only after the server tells of a
@@ -536,10 +536,10 @@ class QtSuite(Suite):
 
     def check_saved_at(self, p, d, drop):
         saved = self.quit_and_read(p, d)
-        got, walk = (saved[0]["posX"], saved[0]["posY"]), 12
+        got, walk = (saved[0]["posX"], saved[0]["posY"]), self.desk.walked_since_drop(1)
         check(drop[0] - 24 - walk <= got[0] <= drop[0] + walk and
               drop[1] - 32 - walk <= got[1] <= drop[1] + walk,
-              f"saved place {got}, let go at {drop}")
+              f"saved place {got}, let go at {drop}, {walk} px of walk allowed")
 
     def t_compositor_quits(self):
         pets = [datafile.pet(800, 500, speed=1), datafile.pet(1400, 300, speed=1)]
@@ -990,8 +990,9 @@ class QtSuite(Suite):
             saved = Suite.quit_and_read(self, p, d, lambda: p.signal(signal.SIGTERM), "SIGTERM")
             got = (saved[0]["posX"], saved[0]["posY"])
             want = (drop[0] // scale, drop[1] // scale)
-            check(want[0] - 24 - 12 <= got[0] <= want[0] + 12 and
-                  want[1] - 32 - 12 <= got[1] <= want[1] + 12,
+            walk = desk.walked_since_drop(1)
+            check(want[0] - 24 - walk <= got[0] <= want[0] + walk and
+                  want[1] - 32 - walk <= got[1] <= want[1] + walk,
                   f"saved place {got}, let go at {want} in the program's pixels")
         finally:
             p.stop()
