@@ -8,6 +8,8 @@
 # second (voluntary context switches of all its threads), its resident and
 # private memory (VmRSS; Private_Clean + Private_Dirty), and its ticks a second.
 #   PETS=N  the number of pets in the first row (default 50)
+#   MODELS="one many ..."  also measures bench/wine_windows.c (built here)
+#           with each of these variants, before xpenguins
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 exe=$(realpath -m "${1:-$root/build-win32/deskpet.exe}")
@@ -71,12 +73,13 @@ measure() {
   total=${out##*$'\n'}
 }
 
-# run NAME PETS: the program with that many pets, measured, then told to end.
-run() {
-  local name=$1 count=$2 dir="$work/$1" prog
-  make_pets "$dir" "$count"
+# run_exe NAME DIR EXE ARGS...: the Windows program EXE started in DIR,
+# measured, then told to end; then its own tick count.
+run_exe() {
+  local name=$1 dir=$2 exe=$3 prog
+  shift 3
   # wine execs its loader and then the program: the same process all along.
-  (cd "$dir" && DESKPET_STATS=1 exec wine "$exe" --data-dir . 2>"$dir/err") &
+  (cd "$dir" && DESKPET_STATS=1 exec wine "$exe" "$@" 2>"$dir/err") &
   prog=$!
   sleep 6 # Wine's start and the splash
   kill -0 "$prog" 2>/dev/null || { echo "$name: the program ended: $(cat "$dir/err")" >&2; exit 1; }
@@ -84,13 +87,27 @@ run() {
   wine taskkill /im "$(basename "$exe")" >/dev/null 2>&1 || true
   for _ in $(seq 100); do kill -0 "$prog" 2>/dev/null || break; sleep 0.1; done
   kill "$prog" 2>/dev/null || true
-  echo "$(printf '%-14s' "$name") $(grep -a -o 'deskpet: [0-9]* ticks.*' "$dir/err" || echo 'no tick count')"
+  echo "$(printf '%-14s' "$name") $(grep -a -o '[a-z_]*: [0-9]* ticks.*' "$dir/err" || echo 'no tick count')"
+}
+
+# run NAME PETS: the program with that many pets.
+run() {
+  make_pets "$work/$1" "$2"
+  run_exe "$1" "$work/$1" "$exe" --data-dir .
 }
 
 echo "Xvfb 1920x1080 + openbox, Wine $(wine --version), no tray host, ${duration} s each"
 run "deskpet.exe" "${PETS:-50}"
 ours=$total
 run "no pets" 0
+if [ -n "${MODELS:-}" ]; then
+  x86_64-w64-mingw32-gcc -O2 -o "$work/wine_windows.exe" "$root/bench/wine_windows.c" \
+    -lgdi32 -luser32 -mwindows
+  for variant in $MODELS; do
+    mkdir -p "$work/$variant"
+    run_exe "model $variant" "$work/$variant" "$work/wine_windows.exe" "$variant"
+  done
+fi
 
 xpenguins -n 50 >/dev/null 2>&1 &
 peer=$!
