@@ -82,6 +82,15 @@ run_exe() {
   (cd "$dir" && DESKPET_STATS=1 exec wine "$exe" "$@" 2>"$dir/err") &
   prog=$!
   sleep 6 # Wine's start and the splash
+  # The first program in a fresh prefix can wait about 10 s more before
+  # its first tick: measure once it wakes (up to 30 s more).
+  local i v
+  for ((i = 0; i < 30; i++)); do
+    kill -0 "$prog" 2>/dev/null || break
+    v=$(wakeups "$prog")
+    sleep 1
+    [ $(($(wakeups "$prog") - v)) -le 5 ] || break
+  done
   kill -0 "$prog" 2>/dev/null || { echo "$name: the program ended: $(cat "$dir/err")" >&2; exit 1; }
   measure "$name" "$prog"
   wine taskkill /im "$(basename "$exe")" >/dev/null 2>&1 || true
