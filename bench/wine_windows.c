@@ -23,9 +23,9 @@
  *   x86_64-w64-mingw32-gcc -O2 -o wine_windows.exe wine_windows.c \
  *       -lgdi32 -luser32 -mwindows
  */
-#include <windows.h>
 #include <stdio.h>
 #include <string.h>
+#include <windows.h>
 
 enum { kSprites = 50, kW = 24, kH = 32, kStepTicks = 12, kStepPixels = 4, kTimerMs = 15 };
 static const double kTicksPerSecond = 60.0;
@@ -85,8 +85,7 @@ static void newDirection(struct Sprite* s) {
 }
 
 static void paintSprite(HDC dc, int x, int y) {
-  StretchDIBits(dc, x, y, kW, kH, 0, 0, kW, kH, keyed[frame], &spriteInfo, DIB_RGB_COLORS,
-                SRCCOPY);
+  StretchDIBits(dc, x, y, kW, kH, 0, 0, kW, kH, keyed[frame], &spriteInfo, DIB_RGB_COLORS, SRCCOPY);
 }
 
 static void fillKey(HDC dc, int x, int y) {
@@ -141,8 +140,8 @@ static void step(void) {
       POINT origin = {0, 0};
       for (int i = 0; i < kSprites; ++i) {
         POINT at = {sprites[i].x, sprites[i].y};
-        UpdateLayeredWindow(sprites[i].window, NULL, &at, &size, alphaDc[frame], &origin, 0,
-                            &blend, ULW_ALPHA);
+        UpdateLayeredWindow(sprites[i].window, NULL, &at, &size, alphaDc[frame], &origin, 0, &blend,
+                            ULW_ALPHA);
       }
       break;
     }
@@ -195,10 +194,14 @@ static HWND makeWindow(int x, int y, int w, int h) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE prev, LPSTR args, int show) {
   (void)prev, (void)show;
   while (*args == ' ') ++args;
-  if (!strcmp(args, "one")) mode = One;
-  else if (!strcmp(args, "many")) mode = Many;
-  else if (!strcmp(args, "many-defer")) mode = ManyDefer;
-  else if (!strcmp(args, "many-alpha")) mode = ManyAlpha;
+  if (!strcmp(args, "one"))
+    mode = One;
+  else if (!strcmp(args, "many"))
+    mode = Many;
+  else if (!strcmp(args, "many-defer"))
+    mode = ManyDefer;
+  else if (!strcmp(args, "many-alpha"))
+    mode = ManyAlpha;
   else {
     MessageBoxW(NULL, L"usage: wine_windows one|many|many-defer|many-alpha", L"wine_windows", 0);
     return 2;
@@ -206,8 +209,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE prev, LPSTR args, int show) {
   screenW = GetSystemMetrics(SM_CXSCREEN);
   screenH = GetSystemMetrics(SM_CYSCREEN);
   makeSprite();
-  spriteInfo.bmiHeader = (BITMAPINFOHEADER){.biSize = sizeof(BITMAPINFOHEADER), .biWidth = kW,
-                                            .biHeight = -kH, .biPlanes = 1, .biBitCount = 32,
+  spriteInfo.bmiHeader = (BITMAPINFOHEADER){.biSize = sizeof(BITMAPINFOHEADER),
+                                            .biWidth = kW,
+                                            .biHeight = -kH,
+                                            .biPlanes = 1,
+                                            .biBitCount = 32,
                                             .biCompression = BI_RGB};
 
   WNDCLASSEXW wc = {.cbSize = sizeof wc};
@@ -278,8 +284,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE prev, LPSTR args, int show) {
   }
   const double elapsed = seconds() - start;
   char line[160];
-  snprintf(line, sizeof line, "wine_windows: %ld ticks in %.1f s, %.1f a second, %.1f steps a second\n",
-           ticks, elapsed, elapsed > 0 ? ticks / elapsed : 0.0, elapsed > 0 ? steps / elapsed : 0.0);
+  snprintf(line, sizeof line,
+           "wine_windows: %ld ticks in %.1f s, %.1f a second, %.1f steps a second\n", ticks,
+           elapsed, elapsed > 0 ? ticks / elapsed : 0.0, elapsed > 0 ? steps / elapsed : 0.0);
   DWORD n;
   HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
   if (err && err != INVALID_HANDLE_VALUE) WriteFile(err, line, (DWORD)strlen(line), &n, NULL);
