@@ -24,26 +24,20 @@
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
-enum { kSprites = 50, kW = 24, kH = 32, kStepTicks = 14, kStepPixels = 4 };
+#include "sprite_outline.h"
+
+enum { kSprites = 50, kStepTicks = 14, kStepPixels = 4 };
 
 static uint8_t outline[2][kH][kW];
 static xcb_rectangle_t spriteRects[2][kH * kW];
 static uint32_t spriteRectCount[2];
 static uint32_t frames[2][kH * kW];
 
-/* A round head on an oval body on two legs; in the second outline, when
- * walking, the head leans a pixel forward and the legs stride apart. */
+/* Two outlines taking turns when walking, else the first one twice. */
 static void makeSprite(int walk) {
   for (int f = 0; f < 2; ++f) {
-    const int lean = walk && f, stride = walk && f ? 2 : 0;
     for (int y = 0; y < kH; ++y)
-      for (int x = 0; x < kW; ++x) {
-        const double hx = (x + 0.5 - 12 - lean) / 7.0, hy = (y + 0.5 - 7) / 6.5;
-        const double bx = (x + 0.5 - 12) / 11.0, by = (y + 0.5 - 18) / 9.0;
-        const int leg = y >= 25 && ((x >= 5 - stride && x < 10 - stride) ||
-                                    (x >= 14 + stride && x < 19 + stride));
-        outline[f][y][x] = hx * hx + hy * hy <= 1 || bx * bx + by * by <= 1 || leg;
-      }
+      for (int x = 0; x < kW; ++x) outline[f][y][x] = (uint8_t)inSpriteOutline(walk && f, x, y);
     /* Banded: runs per row, equal neighbouring rows joined into one band. */
     for (int y = 0; y < kH;) {
       int y1 = y + 1;

@@ -27,7 +27,9 @@
 #include <string.h>
 #include <windows.h>
 
-enum { kSprites = 50, kW = 24, kH = 32, kStepTicks = 12, kStepPixels = 4, kTimerMs = 15 };
+#include "sprite_outline.h"
+
+enum { kSprites = 50, kStepTicks = 12, kStepPixels = 4, kTimerMs = 15 };
 static const double kTicksPerSecond = 60.0;
 static const COLORREF kKey = RGB(255, 0, 255);
 static const UINT32 kKeyPixel = 0x00ff00ffu; /* the key as a DIB's 0x00RRGGBB */
@@ -42,15 +44,11 @@ static UINT32 keyed[2][kH * kW], alpha[2][kH * kW];
 
 static void makeSprite(void) {
   for (int f = 0; f < 2; ++f) {
-    const int lean = f, stride = f ? 2 : 0;
+    const int lean = f;
     const UINT32 colour = f ? 0x00c08040u : 0x0040a0e0u;
     for (int y = 0; y < kH; ++y)
       for (int x = 0; x < kW; ++x) {
-        const double hx = (x + 0.5 - 12 - lean) / 7.0, hy = (y + 0.5 - 7) / 6.5;
-        const double bx = (x + 0.5 - 12) / 11.0, by = (y + 0.5 - 18) / 9.0;
-        const int leg = y >= 25 && ((x >= 5 - stride && x < 10 - stride) ||
-                                    (x >= 14 + stride && x < 19 + stride));
-        const int in = hx * hx + hy * hy <= 1 || bx * bx + by * by <= 1 || leg;
+        const int in = inSpriteOutline(f, x, y);
         /* An eye, so the picture is not one colour. */
         const int eye = y == 6 && x == 15 + lean;
         const UINT32 c = eye ? 0x00202020u : colour;
