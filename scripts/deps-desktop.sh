@@ -4,7 +4,10 @@
 # window manager and a tray host, xdotool, xwd screenshots read by pixel (PIL),
 # xpenguins for the CPU comparison, wmctrl to make windows full screen, and
 # desktop-file-validate for the autostart entry; Xorg with the dummy driver and
-# xrandr for screens that change.
+# xrandr for screens that change. For KDE Plasma's Wayland: Qt's wayland
+# platform, the Wayland client library, KWin's protocols and Qt's native
+# interface to build; KWin (headless, with XWayland), a session bus, gdbus and
+# GTK probe windows to test.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libxcb1-dev libxcb-shape0-dev libxcb-xinput-dev
   fonts-ipafont-mincho xvfb openbox trayer xdotool x11-apps x11-utils python3 python3-pil
@@ -12,4 +15,6 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libxcb1-dev li
 # The Debian package: dpkg-shlibdeps (and file) for its dependencies, and the
 # validator of its metainfo (desktop-file-validate checks its desktop entry).
 packages+=(dpkg-dev file appstream)
+packages+=(qt6-wayland qt6-base-private-dev libwayland-dev plasma-wayland-protocols
+  kwin-wayland xwayland dbus libglib2.0-bin python3-gi python3-gi-cairo gir1.2-gtk-3.0 python3-dbus)
 exec "$(dirname "$0")/install-missing.sh" "${packages[@]}"

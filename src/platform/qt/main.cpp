@@ -30,6 +30,7 @@
 #include "platform/qt/autostart.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/ticker.h"
+#include "platform/qt/wayland_overlay.h"
 #include "shell/form2.h"
 #include "shell/settings.h"
 
@@ -120,11 +121,26 @@ bool haveDisplay() {
   return false;
 }
 
-// The overlay's shape and click-through are X11's (XWayland under Wayland).
+// Which kind of session the overlay is made for. In a Wayland session whose
+// compositor has KWin's plasma shell (KDE Plasma) the overlay is a native
+// Wayland window above every other; everywhere else it is an X11 window with
+// a shape (through XWayland in other Wayland sessions). DESKPET_SESSION=x11
+// or =wayland chooses, and so does a QT_QPA_PLATFORM of the user's.
+const char* sessionPlatform() {
+  const char* chosen = std::getenv("DESKPET_SESSION");
+  if (chosen && std::strcmp(chosen, "x11") == 0) return "xcb";
+  const char* wl = std::getenv("WAYLAND_DISPLAY");
+  const bool waylandSession = wl && *wl;
+  if (chosen && std::strcmp(chosen, "wayland") == 0) return waylandSession ? "wayland" : "xcb";
+  // Falls back to X11 should Qt's wayland plugin be missing.
+  if (waylandSession && pet::qt::compositorHasPlasmaShell()) return "wayland;xcb";
+  return "xcb";
+}
+
 // On a scaled screen pets and panels keep their size: Qt scales by the
 // nearest whole number (pixel art stays sharp, click-through exact).
 void platformDefaults() {
-  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "xcb", 0);
+  if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", sessionPlatform(), 0);
   QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::Round);
   // Qt's own event loop instead of GLib's: the program wakes 60 times a
   // second for its ticks, and GLib's loop costs about a fifth more CPU

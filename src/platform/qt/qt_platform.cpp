@@ -149,11 +149,16 @@ QtPlatform::OverlayChoice QtPlatform::overlayChoice() {
 }
 
 bool QtPlatform::wantTranslucent() {
+  // A Wayland compositor always composites; it has no shaped windows.
+  if (wayland_) return true;
   if (choice_ != OverlayChoice::Auto) return choice_ == OverlayChoice::Argb;
   return compositor_.now();
 }
 
-QtPlatform::QtPlatform() : choice_(overlayChoice()), window_(new OverlayWindow(wantTranslucent())) {
+QtPlatform::QtPlatform()
+    : wayland_(onWayland()),
+      choice_(overlayChoice()),
+      window_(new OverlayWindow(wantTranslucent())) {
   window_->setFont(mincho(fontPixels(kDefaultFontTenths / 10.0), true));
   window_->setMouseHandler([this](OverlayWindow::MouseKind kind, int button, int shift,
                                   QPoint pos) { onMouse(kind, button, shift, pos); });
@@ -162,6 +167,26 @@ QtPlatform::QtPlatform() : choice_(overlayChoice()), window_(new OverlayWindow(w
   handBack_.setInterval(250);
   QObject::connect(&handBack_, &QTimer::timeout, [this] { handFocusBack(); });
   createControls();
+  readScreens();
+  if (wayland_) startWayland();
+}
+
+void QtPlatform::startWayland() {
+  kwin_ = std::make_unique<KWinScript>();
+  kwin_->setOnPointer([this](QPoint p) {
+    // KWin's pixels are the desktop's logical ones.
+    pointer_.told(QPoint(p.x() * scale_, p.y() * scale_));
+  });
+  QString why;
+  if (!kwin_->start(&why)) {
+    std::fprintf(stderr,
+                 "deskpet: KWin's scripting cannot be used (%s): the pets know where the "
+                 "pointer is only while it is over a pet or a panel, and do not step aside "
+                 "for full-screen programs.\n",
+                 why.toLocal8Bit().constData());
+    kwin_.reset();
+    return;
+  }
   readScreens();
 }
 
@@ -322,6 +347,7 @@ void QtPlatform::readScreens() {
   scale_ = a.scale;
   area_ = QRect(a.originX, a.originY, a.width, a.height);
   monitors_ = std::move(a.monitors);
+  if (kwin_) kwin_->setDesktop(primary->virtualGeometry());
 }
 
 void QtPlatform::setEveryMonitor(bool on) {
@@ -358,6 +384,10 @@ void QtPlatform::showWindow() {
   handle->installEventFilter(keyFilter_);
   if (acceptsFocus_) handle->setFlag(Qt::WindowDoesNotAcceptFocus, false);
   window_->show();
+  if (wayland_ && !waylandOverlay_.attach(window_, area_.topLeft()))
+    std::fprintf(stderr,
+                 "deskpet: the compositor has no plasma shell: the overlay is an ordinary "
+                 "window.\n");
   if (acceptsFocus_) takeFocus();
 }
 
@@ -599,6 +629,7 @@ void QtPlatform::setIcons(const std::vector<const Image*>& icons) {
 
 void QtPlatform::endProgram() {
   if (onEnd_) onEnd_();
+  kwin_.reset();  // unloads the script
   std::fflush(stdout);
   std::fflush(stderr);
   // At once: the data file is either saved already or must stay as it is.
@@ -629,6 +660,15 @@ void QtPlatform::applyShape() {
     noPets_.reset(mask_.width(), mask_.height());
   std::vector<BandRect> rects = (hiddenFor_ ? noPets_ : mask_).bands(visiblePanels());
   if (shapeSent_ && rects == sentShape_) return;
+  if (wayland_) {
+    // The input region is in the window's own pixels, which are the core's.
+    WaylandOverlay::setInputRegion(window_, rects);
+    counters_.shapeRects += long(rects.size());
+    ++counters_.shapes;
+    sentShape_ = std::move(rects);
+    shapeSent_ = true;
+    return;
+  }
   const ShapeKind kind = window_->translucent() ? ShapeKind::Input : ShapeKind::Bounding;
   if (choice_ == OverlayChoice::ShapeDiff && shapeSent_ && kind == ShapeKind::Bounding) {
     BandDiff diff = diffBands(sentShape_, rects);
@@ -672,6 +712,7 @@ void QtPlatform::updateFocusAcceptance() {
   acceptsFocus_ = any;
   QWindow* handle = window_->windowHandle();
   if (handle) handle->setFlag(Qt::WindowDoesNotAcceptFocus, !any);
+  waylandOverlay_.setTakesKeyboard(any);
   if (!window_->isVisible()) return;  // showWindow takes it
   if (any) {
     handBack_.stop();
@@ -682,12 +723,22 @@ void QtPlatform::updateFocusAcceptance() {
 }
 
 void QtPlatform::handFocusBack() {
-  if (acceptsFocus_ || !focusOwner_) return;
+  if (acceptsFocus_) return;
+  if (wayland_) {
+    if (kwin_) kwin_->activatePrevious();
+    return;
+  }
+  if (!focusOwner_) return;
   if (activeWindow() == unsigned(window_->winId())) activate(focusOwner_);
   focusOwner_ = 0;
 }
 
 void QtPlatform::takeFocus() {
+  if (wayland_) {
+    if (kwin_) kwin_->activateOverlay();
+    window_->activateWindow();
+    return;
+  }
   const unsigned int owner = activeWindow();
   if (owner != unsigned(window_->winId())) focusOwner_ = owner;
   window_->activateWindow();
@@ -700,12 +751,13 @@ void QtPlatform::afterTick() {
   // server twice as much).
   if (++watchTicks_ >= kWatchTicks) {
     watchTicks_ = 0;
-    if (choice_ == OverlayChoice::Auto) {
+    if (choice_ == OverlayChoice::Auto && !wayland_) {
       const bool translucent = compositor_.poll();
       if (translucent != window_->translucent()) switchOverlay(translucent);
     }
     // Games, videos and slide shows full screen: the pets step aside.
-    hideFor(kForFullScreen, fullScreen_.poll(unsigned(window_->winId())));
+    hideFor(kForFullScreen,
+            kwin_ ? kwin_->fullScreenActive() : fullScreen_.poll(unsigned(window_->winId())));
     // A warp of the pointer by another program comes with no event.
     pointer_.look();
   }

@@ -1,6 +1,7 @@
 #pragma once
-// The Linux desktop platform: Qt 6 widgets on X11 (or any Qt platform without
-// the shape, e.g. offscreen). Files go to the process's working directory.
+// The Linux desktop platform: Qt 6 widgets on X11, or natively in a KDE
+// Plasma Wayland session (or any Qt platform without the shape, e.g.
+// offscreen). Files go to the process's working directory.
 #include <QFont>
 #include <QIcon>
 #include <QRect>
@@ -8,13 +9,16 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <random>
 #include <vector>
 
 #include "platform/drag_follow.h"
 #include "platform/platform.h"
+#include "platform/qt/kwin_script.h"
 #include "platform/qt/shape_mask.h"
+#include "platform/qt/wayland_overlay.h"
 #include "platform/qt/widgets.h"
 #include "platform/qt/x11_window.h"
 
@@ -154,7 +158,13 @@ class QtPlatform : public Platform {
   void takeFocus();
   void onMouse(OverlayWindow::MouseKind kind, int button, int shift, QPoint pos);
 
+  // A KDE Plasma Wayland session: the overlay is a native window there, and
+  // KWin tells the pointer and the full-screen window.
+  void startWayland();
   Form2* form_ = nullptr;
+  bool wayland_;
+  WaylandOverlay waylandOverlay_;
+  std::unique_ptr<KWinScript> kwin_;
   OverlayChoice choice_;
   CompositorWatch compositor_;
   OverlayWindow* window_ = nullptr;

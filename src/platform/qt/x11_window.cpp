@@ -245,9 +245,20 @@ bool PointerReader::nativeEventFilter(const QByteArray&, void* message, qintptr*
   return false;
 }
 
+void PointerReader::told(QPoint p) {
+  last_ = p;
+  told_ = true;
+  moved_ = true;
+  if (onMoved_) onMoved_();
+}
+
 QPoint PointerReader::read() {
   xcb_connection_t* c = connection();
-  if (!c) return QCursor::pos();
+  if (!c) {
+    // Told places are exact: no question is out that could still move it.
+    moved_ = false;
+    return told_ ? last_ : QCursor::pos();
+  }
   if (!started_) watch();
   if (pending_) {
     pending_ = false;

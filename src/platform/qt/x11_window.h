@@ -77,7 +77,8 @@ class FullScreenWatch {
 // root window, wherever the pointer is), and after one the pointer is asked
 // for at every reading until two readings after the last move. A warp moves
 // the pointer without a raw event; `look` asks anyway (a few times a second,
-// with the program's other periodic questions). Without X it falls back to Qt.
+// with the program's other periodic questions). Without X the pointer is
+// what the session tells (`told`), or else what Qt last saw of it.
 class PointerReader : public QAbstractNativeEventFilter {
  public:
   ~PointerReader() override;
@@ -87,6 +88,9 @@ class PointerReader : public QAbstractNativeEventFilter {
   void look();
   // The pointer may have moved (a motion event of one of the program's windows).
   void moved() { moved_ = true; }
+  // The session's word for where the pointer is now (device pixels of the
+  // desktop), each time it moves; without X.
+  void told(QPoint p);
   // Whether no move has been seen since the reading that followed the last one.
   bool settled() const { return !moved_ && askTicks_ == 0; }
   // Called for each move of the pointer anywhere (raw motion).
@@ -100,6 +104,7 @@ class PointerReader : public QAbstractNativeEventFilter {
   bool started_ = false, watching_ = false;
   uint8_t inputOpcode_ = 0;
   bool moved_ = true;
+  bool told_ = false;
   int askTicks_ = 0;
   bool pending_ = false;
   unsigned int cookie_ = 0;
