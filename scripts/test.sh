@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the core's unit and
 # replay tests under AddressSanitizer and UBSan, a minute of fuzzing the data
-# file reader, the Linux desktop program's tests on a real X server, its Debian
+# file reader, the Linux desktop program's tests on a real X server and in a
+# KDE Plasma Wayland session (KWin headless), its Debian
 # package (installed on this machine with apt, then removed), and the Windows
 # program's and its packages' tests under Wine.
 set -euo pipefail
@@ -18,7 +19,7 @@ ctest --test-dir build-test --output-on-failure -j2
 echo "== data file fuzzer (clang, libFuzzer)"
 scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
 
-echo "== Linux desktop program on Xvfb"
+echo "== Linux desktop program on Xvfb, and on KWin's Wayland"
 cmake -S . -B build-qt -G Ninja -DDESKPET_QT=ON -DDESKPET_BENCH=OFF >/dev/null
 cmake --build build-qt
 ctest --test-dir build-qt --output-on-failure -R '^qt_'

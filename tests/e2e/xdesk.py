@@ -91,6 +91,13 @@ def child_centre(parent_rect, left, top, width, height):
             parent_rect[1] + 1 + round(top / TWIPS) + round(height / (2 * TWIPS)))
 
 
+def twips_rect(panel):
+    """A panel of the core probe's list (twips) as a box in pixels."""
+    px = lambda t: int(round(t / 15))  # noqa: E731
+    return (px(panel["left"]), px(panel["top"]),
+            px(panel["left"]) + px(panel["width"]), px(panel["top"]) + px(panel["height"]))
+
+
 def around(rect, margin=10):
     return (rect[0] - margin, rect[1] - margin, rect[2] + margin, rect[3] + margin)
 

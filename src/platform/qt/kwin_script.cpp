@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QThread>
+#include <algorithm>
 #include <cstdio>
 
 namespace pet::qt {
@@ -75,15 +77,17 @@ KWinScript::KWinScript() {
   // behind by a program that was killed is unloaded by the next one.
   name_ = QStringLiteral("deskpet-%1").arg(qHash(QDir::currentPath()), 0, 16);
   path_ = runtimeFile(name_ + QStringLiteral(".js"));
-  oncePath_ = runtimeFile(name_ + QStringLiteral("-once.js"));
 }
 
 KWinScript::~KWinScript() {
   if (!loaded_) return;
   QDBusConnection bus = QDBusConnection::sessionBus();
+  for (int n = std::max(1, onceCount_ - 1); n <= onceCount_; ++n) {
+    bus.call(scripting("unloadScript", {onceName(n)}), QDBus::NoBlock);
+    QFile::remove(runtimeFile(onceName(n) + QStringLiteral(".js")));
+  }
   bus.call(scripting("unloadScript", {name_}), QDBus::Block, kEndTimeoutMs);
   QFile::remove(path_);
-  QFile::remove(oncePath_);
 }
 
 bool KWinScript::start(QString* why) {
@@ -111,8 +115,17 @@ bool KWinScript::start(QString* why) {
     *why = QStringLiteral("cannot write ") + path_;
     return false;
   }
-  bus.call(scripting("unloadScript", {name_}));
-  const QDBusMessage loaded = bus.call(scripting("loadScript", {path_, name_}));
+  // A script of this name is left over from a program that was killed; its
+  // name is free again once KWin has come round to deleting it.
+  QDBusMessage loaded;
+  if (bus.call(scripting("unloadScript", {name_})).arguments().value(0).toBool()) {
+    for (int tries = 0; tries < 10; ++tries) {
+      loaded = bus.call(scripting("isScriptLoaded", {name_}));
+      if (!loaded.arguments().value(0).toBool()) break;
+      QThread::msleep(20);
+    }
+  }
+  loaded = bus.call(scripting("loadScript", {path_, name_}));
   if (loaded.type() != QDBusMessage::ReplyMessage || loaded.arguments().isEmpty() ||
       loaded.arguments().first().toInt() < 0) {
     *why = QStringLiteral("KWin did not load the script");
@@ -163,14 +176,26 @@ bool KWinScript::isWindowId(const QString& id) {
   return true;
 }
 
+QString KWinScript::onceName(int n) const {
+  return name_ + QStringLiteral("-once-%1").arg(n);
+}
+
 void KWinScript::runOnce(const QString& body) {
   if (!loaded_) return;
-  const QString name = name_ + QStringLiteral("-once");
-  if (!writeText(oncePath_, body)) return;
-  // Asked without waiting, in order: KWin answers each before the next.
+  // Each run has a name and a file of its own: KWin reads a script's file
+  // only once it has started it, in a thread, and an unloaded script's name
+  // stays taken until KWin's event loop comes round. The run before last is
+  // long done: its name and file go now.
+  const int n = ++onceCount_;
+  const QString path = runtimeFile(onceName(n) + QStringLiteral(".js"));
+  if (!writeText(path, body)) return;
   QDBusConnection bus = QDBusConnection::sessionBus();
-  bus.call(scripting("unloadScript", {name}), QDBus::NoBlock);
-  bus.call(scripting("loadScript", {oncePath_, name}), QDBus::NoBlock);
+  if (n > 2) {
+    bus.call(scripting("unloadScript", {onceName(n - 2)}), QDBus::NoBlock);
+    QFile::remove(runtimeFile(onceName(n - 2) + QStringLiteral(".js")));
+  }
+  // Asked without waiting, in order: KWin takes them one after another.
+  bus.call(scripting("loadScript", {path, onceName(n)}), QDBus::NoBlock);
   bus.call(scripting("start", {}), QDBus::NoBlock);
 }
 

@@ -45,7 +45,8 @@ class KWinScript : public QObject, protected QDBusContext {
   bool fromKWin() const;
   static bool isWindowId(const QString& id);
   void runOnce(const QString& body);
-  QString service_, kwin_, name_, path_, oncePath_;
+  QString onceName(int n) const;
+  QString service_, kwin_, name_, path_;
   bool loaded_ = false;
   int onceCount_ = 0;
   std::function<void(QPoint)> onPointer_;

@@ -21,7 +21,7 @@ from xdesk import (Desktop, DummyXorgDesktop, Failure, Program, Suite, around,  
                    check,
                    child_centre, clear_of_minute_save,
                    count_white, diff_mask, file_state, inode, key_pixels, main,
-                   pet_box, recent_dates, save_shot, LIGHT_GREEN, SPLASH_SECONDS)
+                   pet_box, recent_dates, save_shot, twips_rect, LIGHT_GREEN, SPLASH_SECONDS)
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
 # E2E_SCREENSHOTS=1 refreshes the screenshots the README shows.
@@ -64,12 +64,6 @@ class HighDpiDesktop(QtDesktop):
                        env=self.env, check=True, timeout=10)
         self.beneath = self.start_beneath("3840x2100+0+0")
         self.take_background()
-
-
-def twips_rect(panel):
-    px = lambda t: int(round(t / 15))  # noqa: E731
-    return (px(panel["left"]), px(panel["top"]),
-            px(panel["left"]) + px(panel["width"]), px(panel["top"]) + px(panel["height"]))
 
 
 # ---------------------------------------------------------------- the suite

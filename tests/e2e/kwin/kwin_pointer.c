@@ -1,0 +1,64 @@
+// A pointer for the KWin end-to-end tests, driven by lines on standard input:
+// "move X Y", "down", "up", "click X Y", "key CODE" (a Linux key code, pressed
+// and let go). It speaks KWin's fake input protocol
+// (KWin must run with KWIN_WAYLAND_NO_PERMISSION_CHECKS=1) and answers each
+// line with "ok" once KWin has taken it.
+#include <linux/input-event-codes.h>
+#include <stdio.h>
+#include <string.h>
+#include <unistd.h>
+#include <wayland-client.h>
+
+#include "fake-input-client-protocol.h"
+
+static struct org_kde_kwin_fake_input* input;
+
+static void global(void* data, struct wl_registry* r, uint32_t name, const char* interface,
+                   uint32_t version) {
+  (void)data;
+  if (strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0)
+    input = wl_registry_bind(r, name, &org_kde_kwin_fake_input_interface, version < 4 ? version : 4);
+}
+static void global_remove(void* data, struct wl_registry* r, uint32_t name) {
+  (void)data, (void)r, (void)name;
+}
+static const struct wl_registry_listener listener = {global, global_remove};
+
+int main(void) {
+  struct wl_display* d = wl_display_connect(NULL);
+  if (!d) return 1;
+  wl_registry_add_listener(wl_display_get_registry(d), &listener, NULL);
+  wl_display_roundtrip(d);
+  if (!input) return 1;
+  org_kde_kwin_fake_input_authenticate(input, "deskpet e2e", "drives the pointer in tests");
+  setvbuf(stdout, NULL, _IOLBF, 0);
+  char line[64], cmd[16];
+  int x = 0, y = 0;
+  while (fgets(line, sizeof line, stdin)) {
+    const int n = sscanf(line, "%15s %d %d", cmd, &x, &y);
+    if (n < 1) continue;
+    if ((strcmp(cmd, "move") == 0 || strcmp(cmd, "click") == 0) && n == 3)
+      org_kde_kwin_fake_input_pointer_motion_absolute(input, wl_fixed_from_int(x),
+                                                      wl_fixed_from_int(y));
+    wl_display_roundtrip(d);
+    if (strcmp(cmd, "down") == 0 || strcmp(cmd, "click") == 0) {
+      usleep(30000);
+      org_kde_kwin_fake_input_button(input, BTN_LEFT, WL_POINTER_BUTTON_STATE_PRESSED);
+      wl_display_roundtrip(d);
+    }
+    if (strcmp(cmd, "key") == 0 && n == 2) {
+      org_kde_kwin_fake_input_keyboard_key(input, (uint32_t)x, WL_KEYBOARD_KEY_STATE_PRESSED);
+      wl_display_roundtrip(d);
+      usleep(30000);
+      org_kde_kwin_fake_input_keyboard_key(input, (uint32_t)x, WL_KEYBOARD_KEY_STATE_RELEASED);
+      wl_display_roundtrip(d);
+    }
+    if (strcmp(cmd, "up") == 0 || strcmp(cmd, "click") == 0) {
+      usleep(30000);
+      org_kde_kwin_fake_input_button(input, BTN_LEFT, WL_POINTER_BUTTON_STATE_RELEASED);
+      wl_display_roundtrip(d);
+    }
+    printf("ok\n");
+  }
+  return 0;
+}

@@ -1,0 +1,584 @@
+"""End-to-end tests of the desktop program in a KDE Plasma Wayland session:
+KWin run headless with XWayland, a native (Wayland) probe window and an X
+one beneath the overlay, the pointer and keys from KWin's fake input, and
+screenshots from KWin's screenshot interface read by pixel.
+
+usage: run_e2e.py BUILD_DIR [TEST_NAME...]
+Prints one line per check and, last, "N passed, M failed"."""
+
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+import dbus
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.dirname(HERE))
+import datafile  # noqa: E402
+from xdesk import (Desktop, Program, Suite, check, child_centre, main, pet_box,  # noqa: E402
+                   twips_rect, KEY, LIGHT_GREEN, WIDTH, HEIGHT)
+
+from PIL import Image  # noqa: E402
+
+PROTOCOLS = "/usr/share/plasma-wayland-protocols"
+KEY_ESC = 1
+NATIVE = (100, 100, 800, 600)   # x, y, w, h of the native probe
+X11 = (1000, 100, 800, 600)     # and of the X one
+RED, BLUE = (255, 0, 0), (0, 0, 255)
+# What shows without the program: the probes, the bare desktop, GTK's grey.
+BARE = {RED, BLUE, (0, 0, 0), (246, 245, 244)}
+
+
+def build_pointer(tmp):
+    """The fake-input pointer (kwin_pointer.c), built against KWin's protocol."""
+    xml = os.path.join(PROTOCOLS, "fake-input.xml")
+    h = os.path.join(tmp, "fake-input-client-protocol.h")
+    c = os.path.join(tmp, "fake-input-protocol.c")
+    out = os.path.join(tmp, "kwin_pointer")
+    subprocess.run(["wayland-scanner", "client-header", xml, h], check=True)
+    subprocess.run(["wayland-scanner", "private-code", xml, c], check=True)
+    subprocess.run(["cc", "-Wall", "-Werror", "-I", tmp, "-o", out,
+                    os.path.join(HERE, "kwin_pointer.c"), c, "-lwayland-client"], check=True)
+    return out
+
+
+class KWinDesktop(Desktop):
+    """KWin headless on its own session bus and runtime folder, a probe window
+    of each kind, and a StatusNotifierItem watcher standing in for the panel's
+    tray (started before the program: Qt looks for one only at start)."""
+    drop_env = Desktop.drop_env + ("QT_", "KDE_", "KWIN_")
+    scale = 1
+
+    def environment(self):
+        env = super().environment()
+        runtime = os.path.join(env["HOME"], "runtime")
+        os.makedirs(runtime, mode=0o700)
+        env.update(XDG_RUNTIME_DIR=runtime, XDG_DATA_HOME=os.path.join(env["HOME"], "data"),
+                   XDG_CONFIG_HOME=os.path.join(env["HOME"], "config"),
+                   XDG_CACHE_HOME=os.path.join(env["HOME"], "cache"),
+                   XDG_SESSION_TYPE="wayland", XDG_CURRENT_DESKTOP="KDE",
+                   KDE_FULL_SESSION="true", KDE_SESSION_VERSION="5",
+                   WAYLAND_DISPLAY="wl-e2e")
+        return env
+
+    def _start_x(self):
+        # The desktop here is KWin, which starts its own XWayland.
+        runtime = self.env["XDG_RUNTIME_DIR"]
+        bus = os.path.join(runtime, "bus")
+        self.start(["dbus-daemon", "--session", "--nofork", f"--address=unix:path={bus}"])
+        self.wait_for(lambda: os.path.exists(bus), "the session bus")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = f"unix:path={bus}"
+        os.makedirs("/tmp/.X11-unix", mode=0o1777, exist_ok=True)
+        # The packaged KWin has a file capability, refused in a container; a
+        # copy has none.
+        kwin = os.path.join(self.tmp, "kwin_wayland")
+        shutil.copy(shutil.which("kwin_wayland"), kwin)
+        self.kwin_log = os.path.join(self.tmp, "kwin.log")
+        # A program KWin starts once XWayland runs tells its display.
+        display = os.path.join(self.tmp, "display")
+        tell = os.path.join(self.tmp, "tell-display.sh")
+        with open(tell, "w") as f:
+            f.write(f'#!/bin/sh\necho "$DISPLAY $XAUTHORITY" > {display}\nexec sleep 100000\n')
+        os.chmod(tell, 0o755)
+        # The tests' fake input and screenshots need no permission.
+        env = dict(self.env, KWIN_WAYLAND_NO_PERMISSION_CHECKS="1",
+                   KWIN_SCREENSHOT_NO_PERMISSION_CHECKS="1", QT_QPA_PLATFORM="offscreen")
+        env.pop("WAYLAND_DISPLAY")
+        self.start([kwin, "--virtual", "--width", str(WIDTH // self.scale),
+                    "--height", str(HEIGHT // self.scale),
+                    "--scale", str(self.scale), "--xwayland",
+                    "--socket", self.env["WAYLAND_DISPLAY"], tell],
+                   env=env, stdout=open(self.kwin_log, "w"), stderr=subprocess.STDOUT)
+        self.wait_for(lambda: os.path.exists(display) and open(display).read().strip(),
+                      "KWin and XWayland", 30)
+        x, auth = (open(display).read().split() + [""])[:2]
+        self.env["DISPLAY"] = x
+        if auth:
+            self.env["XAUTHORITY"] = auth
+        self.pointer = self.start([build_pointer(self.tmp)], stdin=subprocess.PIPE,
+                                  stdout=subprocess.PIPE, text=True)
+        self.queries = 0
+        self.bus = None
+        self.wait_for(self.can_take_screenshots, "KWin's screenshots", 30, 0.3)
+
+    def can_take_screenshots(self):
+        try:
+            return self.screenshot() is not None
+        except dbus.exceptions.DBusException:
+            return False
+
+    def furnish(self):
+        self.sni_log = os.path.join(self.tmp, "sni.log")
+        open(self.sni_log, "w").close()
+        self.start(["/usr/bin/python3", os.path.join(HERE, "sni_watcher.py"), self.sni_log])
+        self.wait_for(lambda: "org.kde.StatusNotifierWatcher" in self.run(
+            ["gdbus", "call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
+             "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.ListNames"]),
+            "the tray watcher")
+        self.native = self.start_probe("native", "wayland", "#ff0000", NATIVE)
+        self.x11 = self.start_probe("x11", "x11", "#0000ff", X11)
+
+    def start_probe(self, name, backend, colour, geometry):
+        log = os.path.join(self.tmp, f"probe-{name}.log")
+        open(log, "w").close()
+        self.start(["/usr/bin/python3", os.path.join(HERE, "probe_window.py"), name, colour,
+                    str(geometry[2]), str(geometry[3]), log], env=dict(self.env, GDK_BACKEND=backend))
+        self.wait_for(lambda: self.window_named(f"probe-{name}"), f"the {name} probe")
+        x, y, w, h = geometry
+        self.kwin(f'for (const c of workspace.clientList()) if (c.caption === "probe-{name}")'
+                  f' c.frameGeometry = {{x: {x}, y: {y}, width: {w}, height: {h}}};')
+        return log
+
+    # ---- KWin's scripting
+    def kwin(self, body):
+        """Runs `body` as a KWin script; its value `out`, if it sets one, comes back."""
+        self.queries += 1
+        tag = f"e2e-{self.queries}"
+        path = os.path.join(self.tmp, tag + ".js")
+        with open(path, "w") as f:
+            f.write(f"(function () {{ let out = null; {body}\n"
+                    f'print("{tag} " + JSON.stringify(out)); }})();\n')
+
+        def call(method, *args):
+            subprocess.run(["gdbus", "call", "--session", "--dest", "org.kde.KWin",
+                            "--object-path", "/Scripting", "--method",
+                            "org.kde.kwin.Scripting." + method] + list(args),
+                           env=self.env, capture_output=True, timeout=10)
+        call("loadScript", path, tag)
+        call("start")
+
+        def answer():
+            for line in open(self.kwin_log, errors="replace"):
+                if line.startswith(f"js: {tag} "):
+                    return line[len(f"js: {tag} "):]
+            return None
+        # Unloaded once it has run: KWin reads a script's file in a thread
+        # after starting it, and an unloaded script never runs.
+        try:
+            return json.loads(self.wait_for(answer, f"KWin to run {tag}", 5))
+        finally:
+            call("unloadScript", tag)
+
+    def windows(self):
+        return self.kwin(
+            "out = []; for (const c of workspace.clientList()) out.push({"
+            "id: String(c.internalId), caption: c.caption, pid: c.pid, active: c.active,"
+            "x: c.frameGeometry.x, y: c.frameGeometry.y, w: c.frameGeometry.width,"
+            "h: c.frameGeometry.height, layer: c.layer, fullScreen: c.fullScreen,"
+            "skipTaskbar: c.skipTaskbar, skipSwitcher: c.skipSwitcher,"
+            "notification: c.notification});")
+
+    def window_named(self, caption):
+        return next((w for w in self.windows() if w["caption"] == caption), None)
+
+    def windows_of(self, pid):
+        return [w["id"] for w in self.windows() if w["pid"] == pid]
+
+    def geometry(self, win):
+        w = next((w for w in self.windows() if w["id"] == win), None)
+        return dict(w, mapped=True) if w else {}
+
+    def active(self):
+        return next((w for w in self.windows() if w["active"]), None)
+
+    def activate(self, caption):
+        self.kwin(f'for (const c of workspace.clientList()) if (c.caption === "{caption}")'
+                  " workspace.activeClient = c;")
+
+    def set_probe(self, caption, prop, value):
+        self.kwin(f'for (const c of workspace.clientList()) if (c.caption === "{caption}")'
+                  f" c.{prop} = {json.dumps(value)};")
+
+    # ---- input
+    def send(self, line):
+        self.pointer.stdin.write(line + "\n")
+        self.pointer.stdin.flush()
+        check(self.pointer.stdout.readline().strip() == "ok", f"the pointer took no {line!r}")
+
+    def move(self, x, y):
+        self.send(f"move {x} {y}")
+
+    def click(self, x, y, button=1):
+        self.send(f"click {x} {y}")
+
+    def double_click(self, x, y):
+        self.click(x, y)
+        time.sleep(0.05)
+        self.click(x, y)
+
+    def key(self, code):
+        self.send(f"key {code}")
+
+    def drag(self, x0, y0, x1, y1, steps=20):
+        self.move(x0, y0)
+        time.sleep(0.15)
+        self.send("down")
+        time.sleep(0.15)
+        for i in range(1, steps + 1):
+            self.move(x0 + (x1 - x0) * i // steps, y0 + (y1 - y0) * i // steps)
+            time.sleep(0.03)
+        time.sleep(0.15)
+        self.send("up")
+        self.released = time.monotonic()
+
+    def probe_log(self, log):
+        with open(log) as f:
+            return f.read().splitlines()
+
+    def presses(self, log):
+        return sum(1 for line in self.probe_log(log) if " press " in line)
+
+    def focused(self, log):
+        """Whether the probe has the keyboard, by its last focus line."""
+        state = [line.split()[1] for line in self.probe_log(log)
+                 if line.split()[1:2] in (["focus-in"], ["focus-out"])]
+        return bool(state) and state[-1] == "focus-in"
+
+    def activate_tray_item(self):
+        """A left click on the tray icon, as a panel's tray sends it."""
+        items = re.findall(r"register (\S+) from", open(self.sni_log).read())
+        check(items, "no tray item registered")
+        out = subprocess.run(["gdbus", "call", "--session", "--dest", items[-1], "--object-path",
+                              "/StatusNotifierItem", "--method",
+                              "org.kde.StatusNotifierItem.Activate", "0", "0"],
+                             env=self.env, capture_output=True, text=True, timeout=10)
+        check(out.returncode == 0, f"the tray item took no click: {out.stderr.strip()}")
+
+    # ---- pixels
+    def screenshot(self):
+        """The screen in its own pixels (KWin's ScreenShot2, at native resolution)."""
+        if self.bus is None:
+            self.bus = dbus.bus.BusConnection(self.env["DBUS_SESSION_BUS_ADDRESS"])
+        shooter = self.bus.get_object("org.kde.KWin", "/org/kde/KWin/ScreenShot2")
+        r, w = os.pipe()
+        try:
+            meta = shooter.CaptureArea(
+                0, 0, dbus.UInt32(WIDTH // self.scale), dbus.UInt32(HEIGHT // self.scale),
+                {"native-resolution": True}, dbus.types.UnixFd(w),
+                dbus_interface="org.kde.KWin.ScreenShot2", timeout=10)
+            os.close(w)
+            w = -1
+            data = b""
+            while chunk := os.read(r, 1 << 20):
+                data += chunk
+        finally:
+            os.close(r)
+            if w >= 0:
+                os.close(w)
+        size = (int(meta["width"]), int(meta["height"]))
+        # Little-endian 32-bit pixels, blue first.
+        return Image.frombuffer("RGB", size, data, "raw", "BGRX", int(meta["stride"]), 1)
+
+
+class ScaledKWinDesktop(KWinDesktop):
+    """KWin at scale 2: 960x540 of the desktop's own pixels, 1920x1080 on the screen."""
+    scale = 2
+
+    def furnish(self):
+        pass
+
+
+class KWinProgram(Program):
+    def is_overlay(self, g):
+        return g.get("notification") and g.get("w", 0) >= WIDTH // 2
+
+
+def foreign(shot, box, allowed):
+    """Pixels in `box` of none of the `allowed` colours: what the program drew there."""
+    return sum(1 for p in shot.crop(box).getdata() if p not in allowed)
+
+
+class KWinSuite(Suite):
+    prefix = "deskpet-kwin-e2e-"
+
+    def __init__(self, build_dir, only):
+        self.build = build_dir
+        self.probe = json.loads(subprocess.run(
+            [os.path.join(build_dir, "deskpet-core-probe")], capture_output=True, text=True,
+            timeout=60, check=True).stdout)
+        super().__init__(only)
+
+    def desktop(self):
+        return KWinDesktop(self.tmp)
+
+    def program(self, workdir, env=None):
+        return KWinProgram(self.desk, [os.path.join(self.build, "deskpet"), "--data-dir", workdir],
+                           workdir, env)
+
+    def quit_and_read(self, p, d, how="SIGTERM"):
+        return super().quit_and_read(p, d, lambda: p.signal(15), how)
+
+    def all(self):
+        self.run("the overlay covers the output above every window, out of the taskbar and "
+                 "the switcher", self.t_overlay)
+        self.run("the pets show at their places, and nothing else does", self.t_pets_shown)
+        self.run("a click on a see-through pixel reaches a native window and an X one",
+                 self.t_click_through)
+        self.run("the pets stay above a window that is activated", self.t_above)
+        self.run("a pet is dragged, and the keyboard stays with the native window",
+                 self.t_drag)
+        self.run("a zigzag of the pointer over a native window counts on the travel meter",
+                 self.t_travel)
+        self.run("the pets chase the pointer over a native window", self.t_chase)
+        self.run("the pets step aside for a full-screen window, not for a maximised one",
+                 self.t_full_screen)
+        self.run("a panel takes the keyboard and gives it back to the native window",
+                 self.t_panel_keyboard)
+        self.run("the tray icon registers with the StatusNotifierItem watcher", self.t_tray)
+        self.run("without KWin's scripting the program runs, and says what it lacks",
+                 self.t_no_script)
+        self.run("at scale 2 the pets are at their places and a see-through click goes "
+                 "through", self.t_scale2)
+
+    # ---- helpers
+    def shown_near(self, pet, margin=40, shot=None):
+        """The box of what the program shows around `pet`'s place."""
+        shot = shot or self.desk.screenshot()
+        box = pet_box(pet, margin)
+        region = shot.crop(box)
+        mask = Image.new("1", region.size)
+        mask.putdata([0 if q in BARE else 1 for q in region.getdata()])
+        b = mask.getbbox()
+        check(b is not None, f"no pet shows near {pet['posX']},{pet['posY']}")
+        return (box[0] + b[0], box[1] + b[1], box[0] + b[2], box[1] + b[3])
+
+    def shows(self, pet):
+        return foreign(self.desk.screenshot(), pet_box(pet, 40), BARE) > 0
+
+    def overlay(self, p):
+        return self.desk.geometry(p.window())
+
+    # ---- checks
+    def t_overlay(self):
+        d, p = self.started_and_running([datafile.pet(1500, 800, speed=1)])
+        try:
+            g = self.overlay(p)
+            check((g["x"], g["y"], g["w"], g["h"]) == (0, 0, WIDTH, HEIGHT), f"geometry {g}")
+            check(g["skipTaskbar"] and g["skipSwitcher"], f"in the taskbar or switcher: {g}")
+            native = self.desk.window_named("probe-native")
+            check(g["layer"] > native["layer"], f"layer {g['layer']}, a window's {native['layer']}")
+            check(not g["active"], "the overlay has the keyboard with no panel showing")
+            check(sum(1 for q in self.desk.screenshot().getdata() if q == KEY) == 0,
+                  "key colour visible on the screen")
+        finally:
+            p.stop()
+
+    def t_pets_shown(self):
+        pets = [datafile.pet(400, 300, speed=1), datafile.pet(1300, 400, speed=1),
+                datafile.pet(1000, 800, speed=1, zoom=200)]
+        d, p = self.started_and_running(pets)
+        try:
+            shot = self.desk.screenshot()
+            total = foreign(shot, (0, 0, WIDTH, HEIGHT), BARE)
+            near = 0
+            for pet in pets:
+                z = pet["zoom"] / 100
+                n = foreign(shot, pet_box(pet, int(15 * z)), BARE)
+                check(n >= 150 * z * z, f"pet at {pet['posX']},{pet['posY']}: {n} pixels shown")
+                near += n
+            check(total == near, f"{total - near} pixels shown away from the pets")
+        finally:
+            p.stop()
+
+    def t_click_through(self):
+        d, p = self.started_and_running([datafile.pet(1700, 950, speed=1)])
+        try:
+            for log, (x, y, w, h) in ((self.desk.native, NATIVE), (self.desk.x11, X11)):
+                before = self.desk.presses(log)
+                self.desk.click(x + w // 2, y + h // 2)
+                self.desk.wait_for(lambda: self.desk.presses(log) > before,
+                                   f"the probe beneath to log the press ({log})", 3)
+        finally:
+            p.stop()
+
+    def t_above(self):
+        pet = datafile.pet(400, 400, speed=1)  # over the native probe
+        xpet = datafile.pet(1300, 400, speed=1)  # over the X one
+        d, p = self.started_and_running([pet, xpet])
+        try:
+            for caption, near in (("probe-native", pet), ("probe-x11", xpet)):
+                self.desk.activate(caption)
+                time.sleep(0.5)
+                check(self.desk.active()["caption"] == caption, f"{caption} is not active")
+                self.shown_near(near)
+        finally:
+            p.stop()
+
+    def t_drag(self):
+        pet = datafile.pet(400, 400, speed=1)
+        d, p = self.started_and_running([pet])
+        self.desk.click(700, 600)  # the native probe has the keyboard
+        self.desk.wait_for(lambda: self.desk.focused(self.desk.native), "the probe's focus", 3)
+        box = self.shown_near(pet)
+        drop = (1300, 800)
+        self.desk.drag((box[0] + box[2]) // 2, (box[1] + box[3]) // 2, *drop)
+        time.sleep(0.3)
+        check(self.desk.focused(self.desk.native), "a press on a pet took the keyboard")
+        check(self.desk.active()["caption"] == "probe-native", "the probe is no longer active")
+        saved = self.quit_and_read(p, d)
+        got = (saved[0]["posX"], saved[0]["posY"])
+        walk = self.desk.walked_since_drop(pet["speed"])
+        check(drop[0] - 24 - walk <= got[0] <= drop[0] + walk and
+              drop[1] - 32 - walk <= got[1] <= drop[1] + walk,
+              f"saved place {got}, let go at {drop}, {walk} px of walk allowed")
+
+    def t_travel(self):
+        # The meter adds up what the pointer travels, a thousand pixels a
+        # count, as KWin tells the moves (an hour a growth step: no step
+        # folds the meter during the check).
+        self.desk.move(300, 300)
+        d, p = self.started_and_running([datafile.pet(1500, 900, speed=1, period=4)])
+        accum, bumps, x = 0, 0, 300
+        for i in range(40):
+            x += 60 if i % 2 == 0 else -60
+            self.desk.move(x, 300)
+            accum += 60
+            if accum >= 1000:
+                bumps, accum = bumps + 1, 0
+            time.sleep(0.07)
+        time.sleep(0.2)
+        saved = self.quit_and_read(p, d)
+        check(saved[0]["mouseTravel"] == bumps,
+              f"travel meter {saved[0]['mouseTravel']}, the pointer went {bumps} thousand pixels")
+
+    def t_chase(self):
+        # A chasing pet walks towards the pointer, which rests on the native probe.
+        pet = datafile.pet(200, 500, speed=10, chase=1)
+        self.desk.move(800, 500)
+        d, p = self.started_and_running([pet])
+        try:
+            self.desk.move(820, 520)
+            time.sleep(3)
+            box = self.shown_near(dict(pet, posX=pet["posX"] + 300), margin=320)
+            check(box[0] > pet["posX"] + 60, f"the pet did not come: it shows at {box}")
+        finally:
+            p.stop()
+
+    def t_full_screen(self):
+        pet = datafile.pet(400, 400, speed=1)
+        d, p = self.started_and_running([pet])
+        try:
+            box = self.shown_near(pet)
+            middle = ((box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
+            self.desk.activate("probe-native")
+            self.desk.set_probe("probe-native", "maximizeMode", 3)
+            time.sleep(1.5)
+            check(self.shows(pet), "the pets stepped aside for a maximised window")
+            self.desk.set_probe("probe-native", "maximizeMode", 0)
+            self.desk.set_probe("probe-native", "fullScreen", True)
+            self.desk.wait_for(lambda: not self.shows(pet), "the pets to step aside", 3)
+            before = self.desk.presses(self.desk.native)
+            self.desk.click(*middle)
+            self.desk.wait_for(lambda: self.desk.presses(self.desk.native) > before,
+                               "the full-screen window to get the click", 3)
+            self.desk.set_probe("probe-native", "fullScreen", False)
+            self.desk.wait_for(lambda: self.shows(pet), "the pets to come back", 3)
+            check(p.proc.poll() is None, "the program ended")
+        finally:
+            p.stop()
+            self.desk.set_probe("probe-native", "fullScreen", False)
+            self.desk.kwin('for (const c of workspace.clientList()) if (c.caption === '
+                           '"probe-native") c.frameGeometry = {x: %d, y: %d, width: %d, '
+                           'height: %d};' % NATIVE)
+
+    def t_panel_keyboard(self):
+        self.desk.activate("probe-native")
+        self.desk.wait_for(lambda: self.desk.focused(self.desk.native), "the probe's focus", 3)
+        pet = datafile.pet(400, 400, speed=1)
+        d = self.workdir([pet])
+        p = self.start(d)
+        try:
+            self.desk.wait_for(lambda: not self.desk.focused(self.desk.native),
+                               "the splash to take the keyboard", 3)
+            self.desk.wait_for(lambda: self.desk.focused(self.desk.native),
+                               "the keyboard back in the native window after the splash", 8)
+            rect = twips_rect(self.probe["slotList"][0])
+            self.desk.activate_tray_item()
+            self.desk.wait_for(lambda: foreign(self.desk.screenshot(), rect, ()) and
+                               self.desk.screenshot().getpixel((rect[0] + 5, rect[1] + 5))
+                               == LIGHT_GREEN, "the slot list", 3)
+            self.desk.wait_for(lambda: not self.desk.focused(self.desk.native),
+                               "the slot list to take the keyboard", 3)
+            self.desk.click(*child_centre(rect, 3360, 5520, 1095, 375))  # OK
+            self.desk.wait_for(lambda: self.desk.focused(self.desk.native),
+                               "the keyboard back in the native window after OK", 3)
+            # Escape on a panel saves and ends the program.
+            self.desk.activate_tray_item()
+            self.desk.wait_for(lambda: not self.desk.focused(self.desk.native),
+                               "the slot list to take the keyboard again", 3)
+            time.sleep(0.3)
+            ino = os.stat(os.path.join(d, datafile.DATA)).st_ino
+            self.desk.key(KEY_ESC)
+            check(p.wait_exit(3) == 0, "Escape did not end the program")
+            check(os.stat(os.path.join(d, datafile.DATA)).st_ino != ino, "Escape did not save")
+        finally:
+            p.stop()
+
+    def t_tray(self):
+        before = open(self.desk.sni_log).read().count("register")
+        d, p = self.started_and_running([datafile.pet(1500, 900, speed=1)])
+        try:
+            self.desk.wait_for(lambda: open(self.desk.sni_log).read().count("register") > before,
+                               "the tray item to register", 5)
+        finally:
+            p.stop()
+
+    def t_no_script(self):
+        # Another session bus, without KWin: nothing to ask for the pointer.
+        runtime = os.path.join(self.tmp, "other-bus")
+        os.makedirs(runtime)
+        bus = os.path.join(runtime, "bus")
+        self.desk.start(["dbus-daemon", "--session", "--nofork", f"--address=unix:path={bus}"])
+        self.desk.wait_for(lambda: os.path.exists(bus), "the other bus")
+        pet = datafile.pet(400, 400, speed=1)
+        d, p = self.started_and_running(
+            [pet], env=dict(self.desk.env, DBUS_SESSION_BUS_ADDRESS=f"unix:path={bus}"))
+        try:
+            check("only while it is over a pet or a panel" in p.output(), f"output: {p.output()}")
+            self.shown_near(pet)
+            before = self.desk.presses(self.desk.native)
+            self.desk.click(700, 650)
+            self.desk.wait_for(lambda: self.desk.presses(self.desk.native) > before,
+                               "the native probe to get the click", 3)
+        finally:
+            p.stop()
+
+    def t_scale2(self):
+        tmp = tempfile.mkdtemp(dir=self.tmp, prefix="scaled-")
+        desk = ScaledKWinDesktop(tmp)
+        saved, self.desk = self.desk, desk
+        try:
+            below = os.path.join(tmp, "probe-native.log")
+            desk.native = below
+            desk.start_probe("native", "wayland", "#ff0000", (50, 50, 400, 200))
+            pet = datafile.pet(300, 150, speed=1)
+            d, p = self.started_and_running([pet])
+            try:
+                g = self.overlay(p)
+                check((g["x"], g["y"], g["w"], g["h"]) == (0, 0, WIDTH // 2, HEIGHT // 2),
+                      f"geometry {g}")
+                shot = desk.screenshot()
+                check(shot.size == (WIDTH, HEIGHT), f"screenshot {shot.size}")
+                box = (pet["posX"] * 2 - 20, pet["posY"] * 2 - 20,
+                       pet["posX"] * 2 + 48 + 20, pet["posY"] * 2 + 64 + 20)
+                n = foreign(shot, box, BARE)
+                check(n >= 600, f"the pet shows {n} device pixels at twice its place")
+                before = desk.presses(below)
+                desk.click(100, 200)
+                desk.wait_for(lambda: desk.presses(below) > before, "the probe's press", 3)
+            finally:
+                p.stop()
+        finally:
+            self.desk = saved
+            desk.close()
+
+
+
+if __name__ == "__main__":
+    sys.exit(main(lambda build, only: KWinSuite(os.path.abspath(build), only),
+                  "usage: run_e2e.py BUILD_DIR [CHECK NAME...]"))
