@@ -1,12 +1,10 @@
-// A pointer for the KWin end-to-end tests, driven by lines on standard input:
-// "move X Y", "down", "up", "click X Y", "key CODE" (a Linux key code, pressed
-// and let go). It speaks KWin's fake input protocol
+// A pointer and keyboard for the KWin end-to-end tests, driven by lines on
+// standard input: "move X Y", "down BUTTON", "up BUTTON", "wheel VALUE",
+// "keydown CODE", "keyup CODE" (Linux input codes). It speaks KWin's fake input protocol
 // (KWin must run with KWIN_WAYLAND_NO_PERMISSION_CHECKS=1) and answers each
 // line with "ok" once KWin has taken it.
-#include <linux/input-event-codes.h>
 #include <stdio.h>
 #include <string.h>
-#include <unistd.h>
 #include <wayland-client.h>
 
 #include "fake-input-client-protocol.h"
@@ -37,27 +35,20 @@ int main(void) {
   while (fgets(line, sizeof line, stdin)) {
     const int n = sscanf(line, "%15s %d %d", cmd, &x, &y);
     if (n < 1) continue;
-    if ((strcmp(cmd, "move") == 0 || strcmp(cmd, "click") == 0) && n == 3)
+    if (strcmp(cmd, "move") == 0 && n == 3)
       org_kde_kwin_fake_input_pointer_motion_absolute(input, wl_fixed_from_int(x),
                                                       wl_fixed_from_int(y));
-    wl_display_roundtrip(d);
-    if (strcmp(cmd, "down") == 0 || strcmp(cmd, "click") == 0) {
-      usleep(30000);
-      org_kde_kwin_fake_input_button(input, BTN_LEFT, WL_POINTER_BUTTON_STATE_PRESSED);
-      wl_display_roundtrip(d);
-    }
-    if (strcmp(cmd, "key") == 0 && n == 2) {
+    else if (strcmp(cmd, "down") == 0 && n == 2)
+      org_kde_kwin_fake_input_button(input, (uint32_t)x, WL_POINTER_BUTTON_STATE_PRESSED);
+    else if (strcmp(cmd, "up") == 0 && n == 2)
+      org_kde_kwin_fake_input_button(input, (uint32_t)x, WL_POINTER_BUTTON_STATE_RELEASED);
+    else if (strcmp(cmd, "wheel") == 0 && n == 2)
+      org_kde_kwin_fake_input_axis(input, WL_POINTER_AXIS_VERTICAL_SCROLL, wl_fixed_from_int(x));
+    else if (strcmp(cmd, "keydown") == 0 && n == 2)
       org_kde_kwin_fake_input_keyboard_key(input, (uint32_t)x, WL_KEYBOARD_KEY_STATE_PRESSED);
-      wl_display_roundtrip(d);
-      usleep(30000);
+    else if (strcmp(cmd, "keyup") == 0 && n == 2)
       org_kde_kwin_fake_input_keyboard_key(input, (uint32_t)x, WL_KEYBOARD_KEY_STATE_RELEASED);
-      wl_display_roundtrip(d);
-    }
-    if (strcmp(cmd, "up") == 0 || strcmp(cmd, "click") == 0) {
-      usleep(30000);
-      org_kde_kwin_fake_input_button(input, BTN_LEFT, WL_POINTER_BUTTON_STATE_RELEASED);
-      wl_display_roundtrip(d);
-    }
+    wl_display_roundtrip(d);
     printf("ok\n");
   }
   return 0;

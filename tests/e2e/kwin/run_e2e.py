@@ -6,10 +6,12 @@ screenshots from KWin's screenshot interface read by pixel.
 usage: run_e2e.py BUILD_DIR [TEST_NAME...]
 Prints one line per check and, last, "N passed, M failed"."""
 
+import importlib.util
 import json
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -21,12 +23,23 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.dirname(HERE))
 import datafile  # noqa: E402
 from xdesk import (Desktop, Program, Suite, check, child_centre, main, pet_box,  # noqa: E402
-                   twips_rect, KEY, LIGHT_GREEN, WIDTH, HEIGHT)
+                   save_shot, twips_rect, KEY, LIGHT_GREEN, WIDTH, HEIGHT)
 
 from PIL import Image  # noqa: E402
 
+# The X11 suite's checks that hold in any session run here too.
+_spec = importlib.util.spec_from_file_location("qt_e2e", os.path.join(HERE, "..", "qt", "run_e2e.py"))
+qt_e2e = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(qt_e2e)
+
 PROTOCOLS = "/usr/share/plasma-wayland-protocols"
+REPO = os.path.abspath(os.path.join(HERE, "..", "..", ".."))
+# E2E_SCREENSHOTS=1 refreshes the screenshot the README shows.
+SHOTS = (os.path.join(REPO, "docs", "screenshots") if os.environ.get("E2E_SCREENSHOTS") == "1"
+         else None)
 KEY_ESC = 1
+KEYS = {"Escape": 1, "Return": 28, "Up": 103, "Down": 108}
+BUTTONS = {1: 0x110, 3: 0x111, 2: 0x112}  # BTN_LEFT, BTN_RIGHT, BTN_MIDDLE
 NATIVE = (100, 100, 800, 600)   # x, y, w, h of the native probe
 X11 = (1000, 100, 800, 600)     # and of the X one
 RED, BLUE = (255, 0, 0), (0, 0, 255)
@@ -53,6 +66,8 @@ class KWinDesktop(Desktop):
     tray (started before the program: Qt looks for one only at start)."""
     drop_env = Desktop.drop_env + ("QT_", "KDE_", "KWIN_")
     scale = 1
+    # The probes' title bars change as they take and lose the keyboard.
+    ignored = tuple((x, y - 40, x + w, y + 40) for x, y, w, h in (NATIVE, X11))
 
     def environment(self):
         env = super().environment()
@@ -115,13 +130,10 @@ class KWinDesktop(Desktop):
     def furnish(self):
         self.sni_log = os.path.join(self.tmp, "sni.log")
         open(self.sni_log, "w").close()
-        self.start(["/usr/bin/python3", os.path.join(HERE, "sni_watcher.py"), self.sni_log])
-        self.wait_for(lambda: "org.kde.StatusNotifierWatcher" in self.run(
-            ["gdbus", "call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
-             "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.ListNames"]),
-            "the tray watcher")
+        self.start_tray()
         self.native = self.start_probe("native", "wayland", "#ff0000", NATIVE)
         self.x11 = self.start_probe("x11", "x11", "#0000ff", X11)
+        self.take_background()
 
     def start_probe(self, name, backend, colour, geometry):
         log = os.path.join(self.tmp, f"probe-{name}.log")
@@ -201,30 +213,68 @@ class KWinDesktop(Desktop):
         check(self.pointer.stdout.readline().strip() == "ok", f"the pointer took no {line!r}")
 
     def move(self, x, y):
+        self.at = (x, y)
         self.send(f"move {x} {y}")
 
+    def press(self, button=1):
+        self.send(f"down {BUTTONS[button]}")
+
+    def release(self, button=1):
+        self.send(f"up {BUTTONS[button]}")
+
     def click(self, x, y, button=1):
-        self.send(f"click {x} {y}")
+        self.move(x, y)
+        time.sleep(0.03)
+        self.press(button)
+        time.sleep(0.03)
+        self.release(button)
 
     def double_click(self, x, y):
         self.click(x, y)
-        time.sleep(0.05)
+        time.sleep(0.08)
         self.click(x, y)
 
     def key(self, code):
-        self.send(f"key {code}")
+        self.send(f"keydown {code}")
+        time.sleep(0.03)
+        self.send(f"keyup {code}")
+
+    def xdo(self, *args):
+        """What the X11 suite asks of xdotool, for the checks both suites run."""
+        args = [str(a) for a in args]
+        if args[0] == "key":
+            self.key(KEYS[args[1]])
+        elif args[0] == "mousemove":
+            self.move(int(args[1]), int(args[2]))
+        elif args[0] == "click":
+            repeat = int(args[args.index("--repeat") + 1]) if "--repeat" in args else 1
+            delay = int(args[args.index("--delay") + 1]) if "--delay" in args else 80
+            button = int(args[-1])
+            for i in range(repeat):
+                if i:
+                    time.sleep(delay / 1000)
+                if button in (4, 5):  # a notch of the wheel, up or down
+                    self.send(f"wheel {-15 if button == 4 else 15}")
+                else:
+                    self.click(*self.at, button)
+        else:
+            raise Failure(f"no KWin stand-in for xdotool {' '.join(args)}")
 
     def drag(self, x0, y0, x1, y1, steps=20):
         self.move(x0, y0)
         time.sleep(0.15)
-        self.send("down")
+        self.press()
         time.sleep(0.15)
         for i in range(1, steps + 1):
             self.move(x0 + (x1 - x0) * i // steps, y0 + (y1 - y0) * i // steps)
             time.sleep(0.03)
         time.sleep(0.15)
-        self.send("up")
+        self.release()
         self.released = time.monotonic()
+
+    def focus(self):
+        w = self.active()
+        return w["id"] if w else ""
 
     def probe_log(self, log):
         with open(log) as f:
@@ -239,15 +289,50 @@ class KWinDesktop(Desktop):
                  if line.split()[1:2] in (["focus-in"], ["focus-out"])]
         return bool(state) and state[-1] == "focus-in"
 
+    # ---- the tray: a StatusNotifierItem, clicked and its menu chosen from
+    # as Plasma's panel does it, over the session bus
+    def tray_items(self):
+        return re.findall(r"register (\S+) from", open(self.sni_log).read())
+
+    def stop_tray(self):
+        self.stop(self.watcher)
+
+    def start_tray(self):
+        self.watcher = self.start(["/usr/bin/python3", os.path.join(HERE, "sni_watcher.py"),
+                                   self.sni_log])
+        self.wait_for(lambda: "org.kde.StatusNotifierWatcher" in self.run(
+            ["gdbus", "call", "--session", "--dest", "org.freedesktop.DBus", "--object-path",
+             "/org/freedesktop/DBus", "--method", "org.freedesktop.DBus.ListNames"]),
+            "the tray watcher")
+
     def activate_tray_item(self):
         """A left click on the tray icon, as a panel's tray sends it."""
-        items = re.findall(r"register (\S+) from", open(self.sni_log).read())
+        items = self.tray_items()
         check(items, "no tray item registered")
         out = subprocess.run(["gdbus", "call", "--session", "--dest", items[-1], "--object-path",
                               "/StatusNotifierItem", "--method",
                               "org.kde.StatusNotifierItem.Activate", "0", "0"],
                              env=self.env, capture_output=True, text=True, timeout=10)
         check(out.returncode == 0, f"the tray item took no click: {out.stderr.strip()}")
+
+    def choose_tray_item(self, label):
+        """Chooses `label` from the tray icon's menu (its dbusmenu)."""
+        if self.bus is None:
+            self.bus = dbus.bus.BusConnection(self.env["DBUS_SESSION_BUS_ADDRESS"])
+        items = self.tray_items()
+        check(items, "no tray item registered")
+        item = self.bus.get_object(items[-1], "/StatusNotifierItem")
+        path = item.Get("org.kde.StatusNotifierItem", "Menu",
+                        dbus_interface="org.freedesktop.DBus.Properties")
+        menu = dbus.Interface(self.bus.get_object(items[-1], path), "com.canonical.dbusmenu")
+        menu.AboutToShow(0)
+        _, layout = menu.GetLayout(0, -1, [])
+        for child in layout[2]:
+            if str(child[1].get("label", "")) == label:
+                menu.Event(child[0], "clicked", dbus.Int32(0, variant_level=1),
+                           dbus.UInt32(int(time.time())))
+                return
+        raise Failure(f"no {label!r} in the tray menu: {[dict(c[1]) for c in layout[2]]}")
 
     # ---- pixels
     def screenshot(self):
@@ -293,25 +378,27 @@ def foreign(shot, box, allowed):
     return sum(1 for p in shot.crop(box).getdata() if p not in allowed)
 
 
-class KWinSuite(Suite):
+class KWinSuite(qt_e2e.QtSuite):
     prefix = "deskpet-kwin-e2e-"
-
-    def __init__(self, build_dir, only):
-        self.build = build_dir
-        self.probe = json.loads(subprocess.run(
-            [os.path.join(build_dir, "deskpet-core-probe")], capture_output=True, text=True,
-            timeout=60, check=True).stdout)
-        super().__init__(only)
 
     def desktop(self):
         return KWinDesktop(self.tmp)
 
-    def program(self, workdir, env=None):
-        return KWinProgram(self.desk, [os.path.join(self.build, "deskpet"), "--data-dir", workdir],
-                           workdir, env)
+    def program(self, workdir, args=None, env=None):
+        return KWinProgram(self.desk, [self.binary] + (["--data-dir", workdir] if args is None
+                                                       else args), workdir, env=env)
 
-    def quit_and_read(self, p, d, how="SIGTERM"):
-        return super().quit_and_read(p, d, lambda: p.signal(15), how)
+    # The tray: Plasma's panel clicks the StatusNotifierItem and chooses from
+    # its menu over the session bus.
+    def click_icon(self, p, button):
+        check(button == 1, "only the tray icon's left click is sent here")
+        self.desk.activate_tray_item()
+
+    MENU_KEYS = {("Down", "Down", "Return"): "情報を表示", ("Up", "Return"): "保存して終了",
+                 ("Down", "Return"): "一覧を開く"}
+
+    def menu_choose(self, p, keys):
+        self.desk.choose_tray_item(self.MENU_KEYS[tuple(keys)])
 
     def all(self):
         self.run("the overlay covers the output above every window, out of the taskbar and "
@@ -334,19 +421,29 @@ class KWinSuite(Suite):
                  self.t_no_script)
         self.run("at scale 2 the pets are at their places and a see-through click goes "
                  "through", self.t_scale2)
+        # The X11 suite's checks of what does not depend on the session.
+        q = qt_e2e.QtSuite
+        shared = [
+            ("a still pointer: the program wakes for a few ticks a second, counts 62, the pets "
+             "walk", q.t_sleeps),
+            ("right clicks on a pet switch chasing for all pets, a quick pair twice",
+             q.t_right_click),
+            ("SIGTERM saves and ends", lambda s: q.t_signal(s, signal.SIGTERM)),
+            ("Escape on the splash saves and ends at once", q.t_escape_splash),
+            ("Escape on the welcome panel saves and ends at once", q.t_escape_welcome),
+            ("first run: the welcome panel, light green with Mincho text", q.t_welcome),
+            ("first run: OK on the welcome leads to the new-pet panel", q.t_new_pet_panel),
+            ("first run: the new pet arrives on the desktop", q.t_first_pet),
+            ("tray: left click opens the slot list", q.t_tray_slot_list),
+            ("the mouse wheel over the slot list's rows scrolls it", q.t_slot_list_wheel),
+            ("tray menu opens the information panel", q.t_tray_info),
+            ("tray menu saves and quits", q.t_tray_quit),
+            ("no tray: a double-click on a pet opens the slot list", q.t_no_tray_dblclick),
+        ]
+        for name, check_ in shared:
+            self.run(name, lambda c=check_: c(self))
 
     # ---- helpers
-    def shown_near(self, pet, margin=40, shot=None):
-        """The box of what the program shows around `pet`'s place."""
-        shot = shot or self.desk.screenshot()
-        box = pet_box(pet, margin)
-        region = shot.crop(box)
-        mask = Image.new("1", region.size)
-        mask.putdata([0 if q in BARE else 1 for q in region.getdata()])
-        b = mask.getbbox()
-        check(b is not None, f"no pet shows near {pet['posX']},{pet['posY']}")
-        return (box[0] + b[0], box[1] + b[1], box[0] + b[2], box[1] + b[3])
-
     def shows(self, pet):
         return foreign(self.desk.screenshot(), pet_box(pet, 40), BARE) > 0
 
@@ -504,6 +601,7 @@ class KWinSuite(Suite):
                                == LIGHT_GREEN, "the slot list", 3)
             self.desk.wait_for(lambda: not self.desk.focused(self.desk.native),
                                "the slot list to take the keyboard", 3)
+            save_shot(self.desk.screenshot(), SHOTS, "kde-wayland.png", (0, 0, 1200, 760))
             self.desk.click(*child_centre(rect, 3360, 5520, 1095, 375))  # OK
             self.desk.wait_for(lambda: self.desk.focused(self.desk.native),
                                "the keyboard back in the native window after OK", 3)
@@ -580,5 +678,5 @@ class KWinSuite(Suite):
 
 
 if __name__ == "__main__":
-    sys.exit(main(lambda build, only: KWinSuite(os.path.abspath(build), only),
+    sys.exit(main(lambda build, only: KWinSuite(build, only),
                   "usage: run_e2e.py BUILD_DIR [CHECK NAME...]"))
