@@ -313,6 +313,10 @@ class Desktop:
                 g["mapped"] = line.endswith("IsViewable")
         return g
 
+    def screen_width(self, g):
+        """A window's width on the screen, in the screen's own pixels."""
+        return g.get("w", 0)
+
     def shown_box(self, win):
         """What of a mapped window shows: its bounding shape's extents as a box on
         the screen, or None when it is unmapped or its shape is empty."""

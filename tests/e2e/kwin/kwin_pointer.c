@@ -1,5 +1,5 @@
 // A pointer and keyboard for the KWin end-to-end tests, driven by lines on
-// standard input: "move X Y", "down BUTTON", "up BUTTON", "wheel VALUE",
+// standard input: "move X Y" (the desktop's pixels, fractions allowed), "down BUTTON", "up BUTTON", "wheel VALUE",
 // "keydown CODE", "keyup CODE" (Linux input codes). It speaks KWin's fake input protocol
 // (KWin must run with KWIN_WAYLAND_NO_PERMISSION_CHECKS=1) and answers each
 // line with "ok" once KWin has taken it.
@@ -31,13 +31,15 @@ int main(void) {
   org_kde_kwin_fake_input_authenticate(input, "deskpet e2e", "drives the pointer in tests");
   setvbuf(stdout, NULL, _IOLBF, 0);
   char line[64], cmd[16];
-  int x = 0, y = 0;
+  double fx = 0, fy = 0;
   while (fgets(line, sizeof line, stdin)) {
-    const int n = sscanf(line, "%15s %d %d", cmd, &x, &y);
+    const int n = sscanf(line, "%15s %lf %lf", cmd, &fx, &fy);
     if (n < 1) continue;
+    const int x = (int)fx;
+    // A place may fall between two of the desktop's pixels on a scaled screen.
     if (strcmp(cmd, "move") == 0 && n == 3)
-      org_kde_kwin_fake_input_pointer_motion_absolute(input, wl_fixed_from_int(x),
-                                                      wl_fixed_from_int(y));
+      org_kde_kwin_fake_input_pointer_motion_absolute(input, wl_fixed_from_double(fx),
+                                                      wl_fixed_from_double(fy));
     else if (strcmp(cmd, "down") == 0 && n == 2)
       org_kde_kwin_fake_input_button(input, (uint32_t)x, WL_POINTER_BUTTON_STATE_PRESSED);
     else if (strcmp(cmd, "up") == 0 && n == 2)

@@ -904,7 +904,7 @@ class QtSuite(Suite):
         d = self.workdir([pet])
         p = Program(desk, [self.binary, "--data-dir", d], d)
         try:
-            desk.wait_for(lambda: any(desk.geometry(w).get("w") == 3840 and
+            desk.wait_for(lambda: any(desk.screen_width(desk.geometry(w)) == 3840 and
                                       desk.geometry(w).get("mapped")
                                       for w in desk.windows_of(p.pid)), "the overlay", 15)
             time.sleep(SPLASH_SECONDS)
@@ -925,12 +925,14 @@ class QtSuite(Suite):
                                       for j in range(scale)}) > 1)
                 check(blurred == 0, f"{blurred} blurred squares in the pet")
             # A see-through pixel just beside the pet takes no click (the pet
-            # may have stepped since the screenshot: then it is tried again).
-            for _ in range(4):
+            # may have stepped since the screenshot: then it is tried again,
+            # on its other side, which a pet walking one way never covers).
+            for attempt in range(4):
                 b = desk.changes(desk.screenshot()).crop(near).getbbox()
                 x0, y0 = near[0] + b[0], near[1] + b[1]
                 before = desk.xev_presses()
-                desk.click(x0 - 2, y0 + (b[3] - b[1]) // 2)
+                beside = x0 - 2 if attempt % 2 == 0 else near[0] + b[2] + 1
+                desk.click(beside, y0 + (b[3] - b[1]) // 2)
                 try:
                     desk.wait_for(lambda: desk.xev_presses() > before, "", 1)
                     break
@@ -938,8 +940,11 @@ class QtSuite(Suite):
                     continue
             else:
                 check(False, "no click beside the pet reached the window beneath")
-            w, h = b[2] - b[0], b[3] - b[1]
-            # Dragged, the pet lands where the cursor let go, in core pixels.
+            # Dragged, the pet lands where the cursor let go, in core pixels;
+            # grabbed where it shows now (it may have stepped since).
+            b = desk.changes(desk.screenshot()).crop(near).getbbox()
+            check(b is not None, "the pet went away")
+            x0, y0, w, h = near[0] + b[0], near[1] + b[1], b[2] - b[0], b[3] - b[1]
             grab = (x0 + w // 2, y0 + h // 2)
             drop = (2400, 1500)
             desk.drag(*grab, *drop)
