@@ -1111,15 +1111,39 @@ double Win32Platform::random() {
 }
 
 std::vector<std::string> Win32Platform::listFiles() {
-  if (!filesUsable_) return {};
+  if (!folder_) return {};
   return win32::listFiles();
 }
 std::optional<std::string> Win32Platform::readFile(const std::string& name) {
-  if (!filesUsable_) return std::nullopt;
+  if (!folder_) return std::nullopt;
   return win32::readFile(name);
 }
 bool Win32Platform::writeFileAtomic(const std::string& name, std::string_view bytes) {
-  return filesUsable_ && win32::writeFileAtomic(name, bytes);
+  return folderHere() && win32::writeFileAtomic(name, bytes);
+}
+bool Win32Platform::writeCopy(const std::string& original, const std::string& copyName,
+                              std::string_view bytes) {
+  return folderHere() && win32::writeCopy(original, copyName, bytes);
+}
+
+bool Win32Platform::folderHere() {
+  if (!folder_) return false;
+  std::wstring error;
+  const std::string where = narrow(folder_->path());
+  switch (folder_->keep(&error)) {
+    case DataFolder::Check::Same:
+      return true;
+    case DataFolder::Check::Remade:
+      reportProblem("データフォルダ「" + where + "」がなくなっていたので、作り直しました。");
+      return true;
+    case DataFolder::Check::Failed:
+      break;
+  }
+  if (error != folderTold_)
+    reportProblem("データフォルダ「" + where + "」がなくなり、作り直せません（" + narrow(error) +
+                  "）。");
+  folderTold_ = error;
+  return false;
 }
 
 void Win32Platform::announce(std::string_view t) {

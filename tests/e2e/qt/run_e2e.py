@@ -8,6 +8,7 @@ Prints one line per check and, last, "N passed, M failed"."""
 import json
 import re
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -117,7 +118,8 @@ class QtSuite(Suite):
         for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
             self.run(f"{sig.name} saves and ends", lambda s=sig: self.t_signal(s))
         self.run("Escape on the splash saves and ends at once", self.t_escape_splash)
-        self.run("Escape on the welcome panel saves and ends at once", self.t_escape_welcome)
+        self.run("Escape on the welcome panel ends at once and writes nothing; the next start "
+                 "welcomes again", self.t_escape_welcome)
         self.run("a panel takes the keyboard as it shows and gives it back when it goes",
                  self.t_focus_handed_back)
         self.run("closed by the window manager: saves and ends", self.t_window_manager_close)
@@ -126,6 +128,10 @@ class QtSuite(Suite):
                  self.t_data_folder)
         self.run("a data folder that cannot be made is told, and nothing is written elsewhere",
                  self.t_data_folder_unusable)
+        self.run("the data folder deleted while the program runs: made again, every pet saved, "
+                 "the message true", self.t_data_folder_deleted)
+        self.run("a settings file that is a link to /dev/zero or a FIFO: the defaults, at once",
+                 self.t_settings_not_a_file)
         self.run("first run: the welcome panel, light green with Mincho text", self.t_welcome)
         self.run("first run: OK on the welcome leads to the new-pet panel", self.t_new_pet_panel)
         self.run("first run: the new pet arrives on the desktop", self.t_first_pet)
@@ -369,9 +375,13 @@ class QtSuite(Suite):
             self.desk.xdo("key", "Escape")
             rc = p.wait_exit(3)
             check(rc == 0, f"Escape: the program ended with {rc}")
-            path = os.path.join(d, DATA)
-            check(os.path.exists(path), "nothing saved")
-            check(datafile.parse_data(open(path, "rb").read()) == [], "pets saved")
+            check(not os.path.exists(os.path.join(d, DATA)), "a data file with no pets written")
+        finally:
+            p.stop()
+        # The next start is a first run again: the welcome, then the first pet.
+        p = self.start(d)
+        try:
+            self.desk.wait_for(lambda: self.desk.panel_shown(rect), "the welcome panel again", 5)
         finally:
             p.stop()
 
@@ -767,6 +777,38 @@ class QtSuite(Suite):
         for d in elsewhere:
             check(os.listdir(d) == [], f"files written where it started: {os.listdir(d)}")
 
+    def t_data_folder_deleted(self):
+        pets = [datafile.pet(600 + 200 * i, 500, speed=1) for i in range(3)]
+        d, p = self.started_and_running(pets)
+        try:
+            shutil.rmtree(d)
+            saved = self.quit_and_read(p, d)
+            check(len(saved) == 3, f"saved pets {saved}")
+            out = p.output()
+            check("作り直しました" in out, f"not told: {out!r}")
+            check("そのまま" not in out, f"a false message: {out!r}")
+            check(sorted(os.listdir(d)) == [".deskpet.lock", DATA], f"files {os.listdir(d)}")
+        finally:
+            p.stop()
+
+    def t_settings_not_a_file(self):
+        for kind in ("/dev/zero", "FIFO"):
+            d = self.workdir([datafile.pet(900, 500, speed=1)])
+            settings = os.path.join(d, "deskpet-settings.ini")
+            if kind == "FIFO":
+                os.mkfifo(settings)
+            else:
+                os.symlink(kind, settings)
+            p = self.program(d)
+            try:
+                p.window()
+                time.sleep(SPLASH_SECONDS)
+                check(p.proc.poll() is None, f"{kind}: the program ended: {p.output()}")
+                saved = self.quit_and_read(p, d)
+                check(len(saved) == 1, f"{kind}: saved pets {saved}")
+            finally:
+                p.stop()
+
     def t_data_folder_unusable(self):
         d = self.workdir()
         blocker = os.path.join(d, "a-file")
@@ -784,6 +826,9 @@ class QtSuite(Suite):
                 "the tray's message", 10)
             time.sleep(1)
             check(p.proc.poll() is None, "the program ended")
+            p.signal(signal.SIGTERM)
+            check(p.wait_exit() == 0, "the program did not end on SIGTERM")
+            check("そのまま" not in p.output(), f"a false message: {p.output()!r}")
         finally:
             p.stop()
         check(os.listdir(d) == ["a-file"], f"files written elsewhere: {os.listdir(d)}")

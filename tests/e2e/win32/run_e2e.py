@@ -196,6 +196,10 @@ class WineSuite(PackageChecks, Suite):
                  self.t_right_click)
         self.run("Escape saves and ends at once", self.t_escape)
         self.run("a second instance in the same folder is refused", self.t_second_instance)
+        self.run("the data folder deleted while the program runs: made again, every pet saved, "
+                 "the message true", self.t_data_folder_deleted)
+        self.run("a settings file that is a link to /dev/zero or a FIFO: the defaults, at once",
+                 self.t_settings_not_a_file)
         self.run("a full-screen program in front: the pets step aside (clicks reach it) and "
                  "come back when it ends; a maximised window does not count", self.t_full_screen)
         self.run("data folder: a portable copy keeps its pets beside itself, an installed one "
@@ -333,7 +337,7 @@ class WineSuite(PackageChecks, Suite):
             check(file_state(path) != before, "the data file was not saved")
             saved = datafile.parse_data(open(path, "rb").read())
             check([(x["posX"], x["posY"]) for x in saved] == [(900, 300)], f"saved {saved}")
-            check(os.listdir(d) == [DATA], f"files {os.listdir(d)}")
+            check(sorted(os.listdir(d)) == [".deskpet.lock", DATA], f"files {os.listdir(d)}")
         finally:
             p.stop()
 
@@ -358,6 +362,37 @@ class WineSuite(PackageChecks, Suite):
         finally:
             second.stop()
             first.stop()
+
+    def t_data_folder_deleted(self):
+        pets = [datafile.pet(600 + 200 * i, 300, speed=1) for i in range(3)]
+        d, p = self.started_and_running(pets)
+        try:
+            shutil.rmtree(d)
+            saved = self.quit_and_read(p, d)
+            check(len(saved) == 3, f"saved pets {saved}")
+            out = p.output()
+            check("作り直しました" in out, f"not told: {out!r}")
+            check("そのまま" not in out, f"a false message: {out!r}")
+        finally:
+            p.stop()
+
+    def t_settings_not_a_file(self):
+        for kind in ("/dev/zero", "FIFO"):
+            d = self.workdir([datafile.pet(900, 300, speed=1)])
+            settings = os.path.join(d, "deskpet-settings.ini")
+            if kind == "FIFO":
+                os.mkfifo(settings)
+            else:
+                os.symlink(kind, settings)
+            p = self.program(d)
+            try:
+                p.window()
+                time.sleep(SPLASH_SECONDS)
+                check(p.proc.poll() is None, f"{kind}: the program ended: {p.output()}")
+                saved = self.quit_and_read(p, d)
+                check(len(saved) == 1, f"{kind}: saved pets {saved}")
+            finally:
+                p.stop()
 
     def t_tick_rate(self):
         # Wine's timers are finer than Windows' usual 15.6 ms clock, so the
