@@ -430,6 +430,8 @@ int main(int argc, char** argv) {
       tray->setToolTip(tooltip(shownCount));
     }
   };
+  // The rate is the ticker's: counted from its first tick.
+  stats.start = Clock::now();
   ticker.start();
   return app.exec();
 }

@@ -10,6 +10,7 @@ import re
 import os
 import shutil
 import signal
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -113,6 +114,8 @@ class QtSuite(Suite):
                  self.t_cursor_travel)
         self.run("a still pointer: the program wakes for a few ticks a second, counts 62, the pets walk",
                  self.t_sleeps)
+        self.run("a steady tick: the same rate, at least 61.5, with the pointer still, moving, "
+                 "and a panel open", self.t_steady_rate)
         self.run("right clicks on a pet switch chasing for all pets, a quick pair twice",
                  self.t_right_click)
         for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
@@ -297,6 +300,48 @@ class QtSuite(Suite):
         check(wakes < rate / 3, f"woke for {wakes} ticks a second of {rate}")
         moved = sum((s["posX"], s["posY"]) != (q["posX"], q["posY"]) for s, q in zip(saved, pets))
         check(moved == len(pets), f"only {moved} of {len(pets)} pets walked")
+
+    def measure_rate(self, mode, seconds=8):
+        """Ticks a second of one run (DESKPET_STATS, counted from the first
+        tick) with the pointer still, moving all the time, or the slot list
+        open from the end of the splash on."""
+        self.desk.xdo("mousemove", 5, 1000)
+        # Fifty fast pets: a tick has work to do, as on a busy desktop.
+        d = self.workdir([datafile.pet(100 + 35 * i, 300 + 8 * i, speed=30) for i in range(50)])
+        p = self.program(d, env=dict(self.desk.env, DESKPET_STATS="1"))
+        try:
+            end = time.time() + SPLASH_SECONDS + seconds
+            if mode == "panel":
+                p.window()
+                time.sleep(SPLASH_SECONDS)
+                self.click_icon(p, 1)
+                self.panel_check(p, "slotList", None)
+            i = 0
+            while time.time() < end:
+                if mode == "moving":
+                    i += 1
+                    self.desk.xdo("mousemove", 5 + 13 * (i % 60), 1000 - 7 * (i % 40))
+                time.sleep(0.02)
+            p.signal(signal.SIGTERM)
+            check(p.wait_exit() == 0, f"{mode}: the program did not end on SIGTERM")
+            m = re.search(r"rate ([\d.]+)", p.output())
+            check(m, f"no figures from DESKPET_STATS: {p.output()}")
+            return float(m[1])
+        finally:
+            p.stop()
+
+    def t_steady_rate(self):
+        # Each mode twice, interleaved, so that a slow moment of the machine
+        # does not decide; the medians are compared.
+        modes = ("still", "moving", "panel")
+        rates = {m: [] for m in modes}
+        for _ in range(2):
+            for m in modes:
+                rates[m].append(self.measure_rate(m))
+        medians = {m: statistics.median(r) for m, r in rates.items()}
+        print(f"# ticks a second: {rates}")
+        check(min(medians.values()) >= 61.5, f"too slow: {medians}")
+        check(max(medians.values()) - min(medians.values()) <= 1.0, f"not steady: {medians}")
 
     def t_signal(self, sig):
         d, p = self.started_and_running([datafile.pet(900, 500, speed=3)])
