@@ -464,7 +464,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         if (sleeps && !platform.pointerSettled()) platform.cursorPos();
         const int quiet =
             sleeps && platform.pointerSettled() ? form.quietTicks(platform.petsShown()) : 0;
-        schedule.ran(now, quiet, now + platform.secondsToNextSecond());
+        schedule.ranDue(now, quiet, now + platform.secondsToNextSecond());
         arm(now);
         return true;
       }

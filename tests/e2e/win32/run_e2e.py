@@ -9,6 +9,7 @@ Every process is started here and stopped here, by process id."""
 import os
 import re
 import shutil
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -230,6 +231,8 @@ class WineSuite(PackageChecks, Suite):
         self.run("pets evolving together: one balloon from the tray icon (Wine's own tray)",
                  self.t_wine_evolution_news)
         self.run("about 64 ticks a second", self.t_tick_rate)
+        self.run("DESKPET_SLEEP=1: the same rate with the pointer still, moving, and a panel "
+                 "open", self.t_steady_rate)
         self.run("a linked data file: the file it points to is saved, the link stays",
                  self.t_linked_data_file)
         self.run("history list: the widest line scrolls into view in full (GDI measure)",
@@ -423,6 +426,49 @@ class WineSuite(PackageChecks, Suite):
             check(rate >= 30, f"only {rate:.1f} ticks a second")
         finally:
             p.stop()
+
+    def measure_rate(self, mode, seconds=8):
+        """Ticks a second of one run (DESKPET_STATS) that sleeps as on Windows,
+        with the pointer still, moving all the time over the program's own
+        window, or the slot list open (from Wine's own tray) after the splash."""
+        self.desk.xdo("mousemove", 1000, 700)
+        d = self.workdir([datafile.pet(100 + 35 * i, 300 + 8 * i, speed=30) for i in range(50)])
+        p = self.program(d, env=dict(self.desk.env, DESKPET_SLEEP="1", DESKPET_STATS="1"))
+        try:
+            p.window()
+            end = time.time() + SPLASH_SECONDS + seconds
+            if mode == "panel":
+                time.sleep(SPLASH_SECONDS)
+                self.desk.click(*self.wine_tray())
+                self.desk.wait_for(lambda: self.desk.panel_shown(SLOT_LIST), "the slot list", 5)
+            i = 0
+            while time.time() < end:
+                if mode == "moving":
+                    i += 1
+                    self.desk.xdo("mousemove", 1000 + 13 * (i % 60), 700 - 7 * (i % 40))
+                time.sleep(0.02)
+            self.quit_and_read(p, d)
+            m = re.search(r"([\d.]+) a second \(frameRate", p.output())
+            check(m, f"{mode}: no tick rate told: {p.output()!r}")
+            return float(m[1])
+        finally:
+            p.stop()
+
+    def t_steady_rate(self):
+        # Each mode twice, interleaved; the medians are compared.
+        self.desk.stop_tray()
+        try:
+            modes = ("still", "moving", "panel")
+            rates = {m: [] for m in modes}
+            for _ in range(2):
+                for m in modes:
+                    rates[m].append(self.measure_rate(m))
+        finally:
+            self.desk.start_tray()
+        medians = {m: statistics.median(r) for m, r in rates.items()}
+        print(f"# ticks a second under Wine: {rates}")
+        check(max(medians.values()) - min(medians.values()) <= 1.0, f"not steady: {medians}")
+        check(min(medians.values()) >= 61.5, f"too slow: {medians}")
 
     def t_linked_data_file(self):
         d = self.workdir()
