@@ -338,7 +338,10 @@ int main(int argc, char** argv) {
   QAction* atLogin = menu.addAction(QStringLiteral("ログイン時に起動"));
   atLogin->setCheckable(true);
   QObject::connect(atLogin, &QAction::triggered, [&](bool on) {
-    if (!autostart.setEnabled(on))
+    if (on && !autostart.writable())
+      platform.reportProblem("データフォルダ「" + folder.path +
+                             "」は改行などを含むので、ログイン時に起動する設定に書けません。");
+    else if (!autostart.setEnabled(on))
       platform.reportProblem(on ? "ログイン時に起動する設定を書き込めませんでした。"
                                 : "ログイン時に起動する設定を消せませんでした。");
     atLogin->setChecked(autostart.enabled());

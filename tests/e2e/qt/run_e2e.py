@@ -159,6 +159,8 @@ class QtSuite(Suite):
                      "click-through and drag exact", lambda d=dpi, s=scale: self.t_high_dpi(d, s))
         self.run("tray menu: start at login writes and removes the autostart entry",
                  self.t_tray_autostart)
+        self.run("start at login with a data folder of quotes, %, spaces: a valid entry; with a "
+                 "line break: refused and told", self.t_autostart_unusual_folder)
         self.run("pets evolving together: one message from the tray icon", self.t_evolution_news)
         self.run("no tray: a double-click on a pet opens the slot list", self.t_no_tray_dblclick)
         self.run("no tray at start: the icon appears when a tray turns up", self.t_tray_later)
@@ -1110,6 +1112,31 @@ class QtSuite(Suite):
             self.desk.wait_for(lambda: self.binary in open(entry).read(), "the entry repaired", 3)
         finally:
             p.stop()
+
+    def t_autostart_unusual_folder(self):
+        config = tempfile.mkdtemp(dir=self.tmp, prefix="config-")
+        entry = os.path.join(config, "autostart", "deskpet.desktop")
+        for name, writable in (("my \"pets\" 100% $HOME `x` \\", True), ("two\nlines", False)):
+            d = os.path.join(self.workdir(), name)
+            os.makedirs(d)
+            p = self.program(d, env=dict(self.desk.env, XDG_CONFIG_HOME=config))
+            try:
+                p.window()
+                self.desk.wait_for(lambda: self.desk.panel_shown(self.welcome_rect()),
+                                   "the welcome panel", 5)
+                self.menu_choose(p, ["Up", "Up", "Return"])  # ログイン時に起動
+                if writable:
+                    self.desk.wait_for(lambda: os.path.exists(entry), "the autostart entry", 3)
+                    out = subprocess.run(["desktop-file-validate", entry], capture_output=True,
+                                         text=True)
+                    check(out.returncode == 0 and not out.stdout.strip(),
+                          f"validator: {out.stdout}")
+                    os.remove(entry)
+                else:
+                    self.desk.wait_for(lambda: "改行" in p.output(), "the refusal told", 3)
+                    check(not os.path.exists(entry), "an entry written")
+            finally:
+                p.stop()
 
     def t_evolution_news(self):
         # Two pets saved fully grown but still fluff-balls evolve again at once.
