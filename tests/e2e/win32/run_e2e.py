@@ -230,6 +230,8 @@ class WineSuite(PackageChecks, Suite):
                  "in the registry", self.t_wine_tray_items)
         self.run("pets evolving together: one balloon from the tray icon (Wine's own tray)",
                  self.t_wine_evolution_news)
+        self.run("start at login: the tick is on only for the pets the value starts",
+                 self.t_autostart_these_pets)
         self.run("about 64 ticks a second", self.t_tick_rate)
         self.run("DESKPET_SLEEP=1: the same rate with the pointer still, moving, and a panel "
                  "open", self.t_steady_rate)
@@ -496,6 +498,13 @@ class WineSuite(PackageChecks, Suite):
                            timeout=60)
         print(f"# {r.stdout.strip()}")
         check(r.returncode == 0, f"the widest line cannot be seen in full: {r.stdout}{r.stderr}")
+
+    def t_autostart_these_pets(self):
+        probe = os.path.join(os.path.dirname(self.exe), "deskpet-autostart-check.exe")
+        r = subprocess.run(["wine", probe], env=self.desk.env, capture_output=True, text=True,
+                           timeout=60)
+        print(f"# {r.stdout.strip()}")
+        check(r.returncode == 0 and "passed" in r.stdout, f"{r.stdout}{r.stderr}")
 
     def japanese_rendered(self, shot, rect):
         """ZPjoho(1), "デスクトップアクセサリー型簡易育成ゲーム": twenty full-width
