@@ -42,6 +42,14 @@ constexpr int kTrayCheckTicks = 120;  // about every two seconds
 
 int signalPipe[2] = {-1, -1};
 
+// Qt ends the process with exit() when the connection to the display breaks
+// (the X server ended with the session, or crashed), from the event loop:
+// the pets are saved first. Empty once main() is done with them.
+std::function<void()> saveAtExit;
+void onExit() {
+  if (saveAtExit) saveAtExit();
+}
+
 void onSignal(int) {
   const int saved = errno;
   const char b = 1;
@@ -433,8 +441,18 @@ int main(int argc, char** argv) {
       tray->setToolTip(tooltip(shownCount));
     }
   };
+  saveAtExit = [&] {
+    // Straight to the save: a tick would draw on a display that is gone.
+    if (form.ended() || !form.holdsUsersPets()) return;
+    form.requestQuit();
+    form.Timer1_Timer();
+  };
+  std::atexit(onExit);
+
   // The rate is the ticker's: counted from its first tick.
   stats.start = Clock::now();
   ticker.start();
-  return app.exec();
+  const int status = app.exec();
+  saveAtExit = nullptr;
+  return status;
 }

@@ -126,6 +126,7 @@ class QtSuite(Suite):
         self.run("a panel takes the keyboard as it shows and gives it back when it goes",
                  self.t_focus_handed_back)
         self.run("closed by the window manager: saves and ends", self.t_window_manager_close)
+        self.run("the display goes away: saves, then ends", self.t_display_gone)
         self.run("a second instance in the same folder is refused", self.t_second_instance)
         self.run("the pets live in the user's data folder, whatever folder the program starts in",
                  self.t_data_folder)
@@ -431,6 +432,36 @@ class QtSuite(Suite):
             self.desk.wait_for(lambda: self.desk.panel_shown(rect), "the welcome panel again", 5)
         finally:
             p.stop()
+
+    def t_display_gone(self):
+        # A display of its own, ended under the running program.
+        r, w = os.pipe()
+        x = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x800x24",
+                              "-nolisten", "tcp"], pass_fds=(w,), stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
+        os.close(w)
+        display = os.read(r, 16).decode().strip()
+        os.close(r)
+        d = self.workdir([datafile.pet(300, 300, speed=5)])
+        path = os.path.join(d, DATA)
+        p = self.program(d, env=dict(self.desk.env, DISPLAY=":" + display))
+        try:
+            clear_of_minute_save(SPLASH_SECONDS + 8)
+            # The first running tick saves; the next save is the one at the end.
+            time.sleep(SPLASH_SECONDS + 1.5)
+            check(p.proc.poll() is None, f"the program ended early: {p.output()}")
+            before = inode(path)
+            x.terminate()
+            x.wait(5)
+            rc = p.wait_exit(5)
+            check(rc is not None, "the program did not end")
+            check(inode(path) != before, f"not saved as the display went: {p.output()!r}")
+            saved = datafile.parse_data(open(path, "rb").read())
+            check(len(saved) == 1, f"saved pets {saved}")
+        finally:
+            p.stop()
+            x.kill()
+            x.wait()
 
     def t_second_instance(self):
         d, first = self.started_and_running([datafile.pet(900, 500, speed=1)])
