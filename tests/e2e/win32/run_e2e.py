@@ -205,6 +205,8 @@ class WineSuite(PackageChecks, Suite):
                  self.t_right_click)
         self.run("Escape saves and ends at once", self.t_escape)
         self.run("a second instance in the same folder is refused", self.t_second_instance)
+        self.run("one lock per folder: the Linux program and this one on one folder, either "
+                 "first; two drive letters to one folder", self.t_one_lock_per_folder)
         self.run("the data folder deleted while the program runs: made again, every pet saved, "
                  "the message true", self.t_data_folder_deleted)
         self.run("a settings file that is a link to /dev/zero or a FIFO: the defaults, at once",
@@ -375,6 +377,57 @@ class WineSuite(PackageChecks, Suite):
         finally:
             second.stop()
             first.stop()
+
+    def refused(self, second, what):
+        """`second` says another instance runs and ends without touching anything."""
+        try:
+            box = self.desk.wait_for(lambda: second.small_windows(), f"{what}: the message", 15)
+            self.desk.xdo("windowactivate", "--sync", box[0][0])
+            self.desk.xdo("key", "Return")
+            rc = second.wait_exit(10)
+            check(rc is not None and rc != 0 and "already running" in second.output(),
+                  f"{what}: ended with {rc}: {second.output()[-300:]!r}")
+        finally:
+            second.stop()
+
+    def t_one_lock_per_folder(self):
+        linux = os.environ.get("DESKPET_LINUX",
+                               os.path.join(os.path.dirname(os.path.dirname(self.exe)),
+                                            "build-qt", "deskpet"))
+        check(os.access(linux, os.X_OK), f"no Linux program at {linux} (DESKPET_LINUX)")
+        for first_is_linux in (True, False):
+            what = "Linux first" if first_is_linux else "Windows first"
+            d = self.workdir([datafile.pet(900, 300, speed=1)])
+            path = os.path.join(d, DATA)
+            start_linux = lambda: Program(self.desk, [linux, "--data-dir", d], d)  # noqa: E731
+            first = start_linux() if first_is_linux else self.program(d)
+            try:
+                first.window()
+                time.sleep(SPLASH_SECONDS + 1)
+                clear_of_minute_save(30)
+                before = file_state(path)
+                second = self.program(d) if first_is_linux else start_linux()
+                self.refused(second, what)
+                check(file_state(path) == before, f"{what}: the data file was touched")
+                check(first.proc.poll() is None, f"{what}: the first ended")
+            finally:
+                first.stop()
+        # Another drive letter for the same folder: Y: leads where Z: does.
+        d = self.workdir([datafile.pet(900, 300, speed=1)])
+        drive = os.path.join(self.desk.env["WINEPREFIX"], "dosdevices", "y:")
+        os.symlink(os.path.dirname(d), drive)
+        try:
+            first = self.program(d, args=["--data-dir", "Z:" + d.replace("/", "\\")])
+            try:
+                first.window()
+                time.sleep(SPLASH_SECONDS)
+                second = self.program(d, args=["--data-dir", "Y:\\" + os.path.basename(d)])
+                self.refused(second, "two drive letters")
+                check(first.proc.poll() is None, "two drive letters: the first ended")
+            finally:
+                first.stop()
+        finally:
+            os.remove(drive)
 
     def t_data_folder_deleted(self):
         pets = [datafile.pet(600 + 200 * i, 300, speed=1) for i in range(3)]
