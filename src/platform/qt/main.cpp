@@ -305,8 +305,8 @@ int main(int argc, char** argv) {
   QObject::connect(&app, &QGuiApplication::primaryScreenChanged, &screenSettle,
                    qOverload<>(&QTimer::start));
 
-  // Tray icon, once a tray is there; until then a double-click on a pet
-  // opens the slot list.
+  // Tray icon, once a tray is there; a double-click on a pet opens the slot
+  // list with or without it.
   std::unique_ptr<QSystemTrayIcon> tray;
   QMenu menu;
   QAction* openList = menu.addAction(QStringLiteral("一覧を開く"));
@@ -390,7 +390,9 @@ int main(int argc, char** argv) {
                          requestPanel(200);
                      });
     tray->show();
-    platform.setTrayShown(true);
+    // The double-click on a pet stays the way to the slot list (the platform
+    // takes it while no tray is said to be shown): a way that no tray can
+    // take away.
   };
   checkTray();
 

@@ -507,10 +507,10 @@ LRESULT Win32Platform::onOverlay(HWND h, UINT m, WPARAM w, LPARAM l) {
       const bool left = m == WM_LBUTTONDOWN || m == WM_LBUTTONDBLCLK;
       const bool right = m == WM_RBUTTONDOWN || m == WM_RBUTTONDBLCLK;
       if (form_) form_->Form_MouseDown(left ? 1 : right ? 2 : 4, shiftState(w), x, y);
-      // Only pets take clicks (the rest is see-through); without a working
-      // tray icon a double-click on one is the way to the slot list.
-      if (m == WM_LBUTTONDBLCLK && form_ && !trayWorking_ && !form_->panelRequestsWait())
-        form_->requestPanel(200);
+      // Only pets take clicks (the rest is see-through); a double-click on
+      // one opens the slot list, whatever the tray does: a way to the panels
+      // that no tray can take away.
+      if (m == WM_LBUTTONDBLCLK && form_ && !form_->panelRequestsWait()) form_->requestPanel(200);
       return 0;
     }
     case WM_MOUSEMOVE:
@@ -737,8 +737,18 @@ void Win32Platform::updateActivation() {
 
 void Win32Platform::handFocusBack() {
   KillTimer(window_, kHandBackTimer);
-  if (activatable_ || !focusOwner_) return;
-  if (GetForegroundWindow() == window_ && IsWindow(focusOwner_)) SetForegroundWindow(focusOwner_);
+  if (activatable_) return;
+  if (GetForegroundWindow() == window_) {
+    if (focusOwner_ && IsWindow(focusOwner_)) {
+      SetForegroundWindow(focusOwner_);
+    } else if (underWine()) {
+      // Wine confines the pointer to a foreground window that covers the
+      // screen, as for a game: the overlay would take every click, and the
+      // tray's icon would answer none. With no panel it is nobody's
+      // foreground window.
+      SetForegroundWindow(GetDesktopWindow());
+    }
+  }
   focusOwner_ = nullptr;
 }
 

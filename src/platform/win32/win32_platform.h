@@ -31,8 +31,8 @@ class Win32Platform final : public Platform {
   bool keyPreview() const { return keyPreview_; }
   // Runs just before the process ends (removes the tray icon).
   void setOnEnd(std::function<void()> f) { onEnd_ = std::move(f); }
-  // Whether the tray icon is known to answer clicks; until then a
-  // double-click on a pet opens the slot list.
+  // Whether the tray icon is known to answer clicks; until then problems are
+  // told in a message box, not a balloon.
   void setTrayWorking(bool working) { trayWorking_ = working; }
   bool trayWorking() const { return trayWorking_; }
   // Called with each problem report (besides the debugger's output), to show it.

@@ -164,6 +164,8 @@ class QtSuite(Suite):
                  "line break: refused and told", self.t_autostart_unusual_folder)
         self.run("pets evolving together: one message from the tray icon", self.t_evolution_news)
         self.run("no tray: a double-click on a pet opens the slot list", self.t_no_tray_dblclick)
+        self.run("tray: the icon opens the slot list again after it closed, three times; a "
+                 "double-click on a pet opens it too", self.t_tray_after_panels)
         self.run("no tray at start: the icon appears when a tray turns up", self.t_tray_later)
         self.run("a damaged data file is kept aside and the user is told",
                  self.t_damaged_file_told)
@@ -802,6 +804,26 @@ class QtSuite(Suite):
                 p.stop()
         finally:
             self.desk.start_tray()
+
+    def t_tray_after_panels(self):
+        pet = datafile.pet(900, 500, speed=1)
+        d, p = self.started_and_running([pet])
+        try:
+            rect = twips_rect(self.probe["slotList"][0])
+            for n in range(3):
+                self.click_icon(p, 1)
+                self.panel_check(p, "slotList", None)
+                self.desk.click(*child_centre(rect, 3360, 5520, 1095, 375))  # OK
+                self.desk.wait_for(lambda: not self.desk.panel_shown(rect, green=False),
+                                   f"the slot list to close, time {n + 1}", 5)
+                time.sleep(0.3)
+            box = self.shown_near(pet)
+            self.desk.xdo("mousemove", (box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
+            time.sleep(0.1)
+            self.desk.xdo("click", "--repeat", 2, "--delay", 80, 1)
+            self.panel_check(p, "slotList", None)
+        finally:
+            p.stop()
 
     def t_damaged_file_told(self):
         for tray in (False, True):

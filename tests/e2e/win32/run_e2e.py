@@ -230,6 +230,8 @@ class WineSuite(PackageChecks, Suite):
                  self.t_wine_tray)
         self.run("tray menu (in Wine's own tray window): hide and show the pets, start at login "
                  "in the registry", self.t_wine_tray_items)
+        self.run("Wine's own tray: the icon opens the slot list again after it closed, three "
+                 "times; a double-click on a pet opens it too", self.t_wine_tray_after_panels)
         self.run("pets evolving together: one balloon from the tray icon (Wine's own tray)",
                  self.t_wine_evolution_news)
         self.run("start at login: the tick is on only for the pets the value starts",
@@ -630,6 +632,36 @@ class WineSuite(PackageChecks, Suite):
                 self.desk.click(*self.menu_rows(p, icon)[MENU.index("情報を表示")])
                 self.desk.wait_for(lambda: self.desk.panel_shown(WELCOME), "the information panel",
                                    5)
+            finally:
+                p.stop()
+        finally:
+            self.desk.start_tray()
+
+    def t_wine_tray_after_panels(self):
+        # Closing a panel used to leave the overlay in front, and Wine then
+        # confines the pointer to a full-screen window in front: the icon
+        # answered no more clicks.
+        self.desk.stop_tray()
+        try:
+            pet = datafile.pet(900, 300, speed=1)
+            d, p = self.started_and_running([pet])
+            try:
+                icon = self.wine_tray()
+                for n in range(3):
+                    self.desk.click(*icon)
+                    self.desk.wait_for(lambda: self.desk.panel_shown(SLOT_LIST),
+                                       f"the slot list, click {n + 1} on the icon", 5)
+                    self.desk.click(*child_centre(SLOT_LIST, 3360, 5520, 1095, 375))  # OK
+                    self.desk.wait_for(lambda: not self.desk.panel_shown(SLOT_LIST),
+                                       "the slot list to close", 5)
+                    time.sleep(0.5)
+                # With the icon working, a double-click on a pet still opens the list.
+                box = self.shown_near(pet)
+                self.desk.xdo("mousemove", (box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
+                time.sleep(0.1)
+                self.desk.xdo("click", "--repeat", 2, "--delay", 80, 1)
+                self.desk.wait_for(lambda: self.desk.panel_shown(SLOT_LIST),
+                                   "the slot list from a double-click", 5)
             finally:
                 p.stop()
         finally:
