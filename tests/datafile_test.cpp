@@ -373,5 +373,120 @@ TEST(DataFile, ADamagedFileThatCannotBeKeptAsideIsNeverOverwritten) {
   EXPECT_EQ(p.dir.read("zpdata.mrdt"), "VER110\r\n 3 \r\n");
 }
 
+// Every notice of a failed save says only what is so: the old file stands
+// when there is one, and none is spoken of when there is none.
+TEST(DataFile, AFailedSaveSaysOnlyWhatIsSo) {
+  DataLines d;
+  d.petCount = 1;
+  d.slots[0] = test::pet(1, 10, 20);
+  for (bool fileThere : {true, false}) {
+    SCOPED_TRACE(fileThere ? "an old file" : "no file");
+    Program p;
+    p.startWith(d.bytes());
+    // Gone with its folder, say, which cannot be made again.
+    if (!fileThere) std::filesystem::remove(p.dir.file("zpdata.mrdt"));
+    p.platform.setWritesFail(true);
+    p.s.owaru = 1;
+    p.tick();
+    ASSERT_TRUE(p.form.ended());
+    ASSERT_EQ(p.platform.problems().size(), 1u);
+    const std::string& told = p.platform.problems()[0];
+    EXPECT_NE(told.find("書き込めませんでした"), std::string::npos) << told;
+    EXPECT_EQ(told.find("そのまま") != std::string::npos, fileThere) << told;
+    EXPECT_EQ(p.dir.exists("zpdata.mrdt"), fileThere);
+  }
+}
+
+// The copy of a damaged file is open to no more users than the file was.
+TEST(DataFile, ADamagedFilesCopyKeepsItsPermissions) {
+  namespace fs = std::filesystem;
+  for (fs::perms mode : {fs::perms::owner_read | fs::perms::owner_write,
+                         fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read}) {
+    Program p;
+    p.dir.write("zpdata.mrdt", "VER110\r\n 3 \r\n");
+    fs::permissions(p.dir.file("zpdata.mrdt"), mode);
+    p.load();
+    p.runUntilRunning();
+    const std::string kept = p.form.dataStore().keptDamagedAs();
+    ASSERT_FALSE(kept.empty());
+    EXPECT_EQ(fs::status(p.dir.file(kept)).permissions() & fs::perms::all, mode);
+    EXPECT_EQ(p.dir.read(kept), "VER110\r\n 3 \r\n");
+  }
+}
+
+// Another program puts a file in place of ours while we run (a restored
+// backup, a synced copy): the next save keeps its bytes aside, with its
+// permissions, saves the pets in memory, and names both files. Nothing is
+// merged or read back.
+TEST(DataFile, AFileReplacedFromOutsideIsKeptAsideBeforeTheNextSave) {
+  namespace fs = std::filesystem;
+  DataLines ours, theirs;
+  ours.petCount = 1;
+  ours.slots[0] = test::pet(1, 10, 20);
+  theirs.petCount = 2;
+  theirs.slots[0] = test::pet(2, 500, 600);
+  theirs.slots[1] = test::pet(3, 700, 800);
+  struct Case {
+    const char* what;
+    bool firstRun;   // the file came while the welcome showed
+    bool copyFails;  // the copy cannot be written
+  };
+  for (const Case& c :
+       {Case{"while the pets run", false, false}, Case{"during the first run", true, false},
+        Case{"and the copy cannot be written", false, true}}) {
+    SCOPED_TRACE(c.what);
+    Program p;
+    if (!c.firstRun) p.dir.write("zpdata.mrdt", ours.bytes());
+    p.load();
+    p.runUntilRunning(c.firstRun ? 2 : 1000);
+    p.tick();
+    const State mine = p.s;
+    const size_t toldBefore = p.platform.problems().size();
+    p.dir.write("zpdata.mrdt.new", theirs.bytes());
+    fs::permissions(p.dir.file("zpdata.mrdt.new"), fs::perms::owner_read | fs::perms::owner_write);
+    fs::rename(p.dir.file("zpdata.mrdt.new"), p.dir.file("zpdata.mrdt"));
+    if (c.copyFails) p.platform.setWritesFail(true);
+    EXPECT_EQ(p.form.dataStore().saveData(p.s), !c.copyFails);
+    const std::string kept = p.form.dataStore().keptReplacedAs();
+    ASSERT_EQ(p.platform.problems().size(), toldBefore + 1);
+    const std::string& told = p.platform.problems().back();
+    if (c.copyFails) {
+      EXPECT_TRUE(kept.empty());
+      EXPECT_EQ(p.dir.read("zpdata.mrdt"), theirs.bytes()) << "overwritten uncopied";
+      EXPECT_NE(told.find("上書きはしません"), std::string::npos) << told;
+      continue;
+    }
+    ASSERT_EQ(kept.rfind("zpdata.mrdt.replaced-20261210-0930", 0), 0u) << kept;
+    EXPECT_EQ(p.dir.read(kept), theirs.bytes());
+    EXPECT_EQ(fs::status(p.dir.file(kept)).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(p.dir.read("zpdata.mrdt"), formatData(mine)) << "the pets in memory are saved";
+    EXPECT_EQ(p.s.petCount, mine.petCount) << "nothing read back";
+    EXPECT_NE(told.find(kept), std::string::npos) << told;
+    EXPECT_NE(told.find("zpdata.mrdt に保存"), std::string::npos) << told;
+    // From then on the file is ours again: no more copies.
+    ASSERT_TRUE(p.form.dataStore().saveData(p.s));
+    EXPECT_EQ(p.platform.problems().size(), toldBefore + 1);
+  }
+}
+
+// The data file (or its whole folder) deleted while the program runs: the
+// next save writes every pet again, and nothing is said of an old file.
+TEST(DataFile, ADeletedFileIsWrittenAgainWhole) {
+  DataLines d;
+  d.petCount = 2;
+  d.slots[0] = test::pet(1, 10, 20);
+  d.slots[1] = test::pet(2, 30, 40);
+  Program p;
+  p.startWith(d.bytes());
+  p.tick();
+  std::filesystem::remove(p.dir.file("zpdata.mrdt"));
+  ASSERT_TRUE(p.form.dataStore().saveData(p.s));
+  EXPECT_EQ(p.dir.read("zpdata.mrdt"), formatData(p.s));
+  EXPECT_EQ(p.s.petCount, 2);
+  EXPECT_TRUE(p.platform.problems().empty());
+  EXPECT_EQ(p.dir.names(), std::vector<std::string>{"zpdata.mrdt"});
+}
+
 }  // namespace
 }  // namespace pet

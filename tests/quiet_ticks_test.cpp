@@ -32,6 +32,32 @@ TEST(TickSchedule, SleepsThroughQuietTicksWithinTheSecond) {
   EXPECT_FALSE(t.sleeping());
 }
 
+// A timer that fires up to a millisecond late, as one rounded up to whole
+// milliseconds does: the ticks still come once a period on average, whether
+// the program sleeps through some or wakes for each; only a stall starts
+// the count afresh.
+TEST(TickSchedule, LatenessOfTheTimerDoesNotAddUp) {
+  for (int quiet : {0, 5}) {
+    SCOPED_TRACE(quiet);
+    TickSchedule t(16);
+    t.ran(0, 0, 1e9);
+    double now = 0;
+    int ticks = 0;
+    auto tick = [&](double) { ++ticks; };
+    for (int firing = 0; firing < 1000; ++firing) {
+      now = t.wakeAt() + 0.1 + 0.8 * (firing % 2);  // late by 0.1 or 0.9
+      t.catchUp(now, tick);
+      ++ticks;
+      t.ranDue(now, quiet, 1e9);
+    }
+    EXPECT_NEAR(ticks / now * 1000, 62.5, 0.01);
+  }
+  TickSchedule t(16);
+  t.ran(0, 0, 1e9);
+  t.ranDue(500, 0, 1e9);  // the tick due at 16 came at 500
+  EXPECT_EQ(t.wakeAt(), 516) << "no burst after a stall";
+}
+
 struct TwinRun {
   int slept = 0, panels = 0, grabs = 0;
   int16_t evolutions = 0;

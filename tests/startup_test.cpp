@@ -113,7 +113,6 @@ TEST(StartUp, EscapeSavesThenEndsAtOnceExceptBeforeTheFileIsLoaded) {
   };
   for (Case c : {Case{0, true, false},    // before the search
                  Case{1, true, false},    // found, not yet loaded
-                 Case{1, false, true},    // first run
                  Case{2, true, true},     // splash
                  Case{5, true, true}}) {  // running
     SCOPED_TRACE(testing::Message() << c.ticksBefore << (c.haveFile ? " with a file" : ""));
@@ -159,10 +158,69 @@ TEST(StartUp, APetCreatedBeforeTheFirstMinuteOutlivesEscape) {
   EXPECT_FALSE(again.platform.controlState(ControlId::Picture2).visible) << "no welcome again";
 }
 
+// A first run ended before its first pet (Escape, or a quit request from a
+// signal or the session) writes nothing: the next start shows the welcome
+// again and leads to the first pet. Once there is a pet, or a file, ending
+// saves as ever.
+TEST(StartUp, AFirstRunEndedBeforeItsFirstPetWritesNothing) {
+  struct Case {
+    const char* what;
+    bool okClicked;    // past the welcome, on the new-pet panel
+    bool minuteSaved;  // a minute step on that panel has written a file
+    bool petCreated;
+    bool byEscape;  // else a quit request
+    bool writes;
+  };
+  for (const Case& c :
+       {Case{"Escape on the welcome", false, false, false, true, false},
+        Case{"a quit request on the welcome", false, false, false, false, false},
+        Case{"Escape on the new-pet panel", true, false, false, true, false},
+        Case{"Escape on the new-pet panel after a minute", true, true, false, true, true},
+        Case{"Escape after the first pet", true, false, true, true, true},
+        Case{"a quit request after the first pet", true, false, true, false, true}}) {
+    SCOPED_TRACE(c.what);
+    Program first;
+    first.load();
+    first.tick(2);
+    ASSERT_TRUE(first.platform.controlState(ControlId::Picture2).visible);
+    if (c.okClicked) {
+      first.form.Command5_Click();
+      first.tick(3);
+      ASSERT_TRUE(first.platform.controlState(ControlId::Picture1).visible);
+    }
+    if (c.minuteSaved) {
+      first.platform.advance(60000);
+      first.tick();
+      ASSERT_TRUE(first.dir.exists("zpdata.mrdt"));
+    }
+    if (c.petCreated) {
+      first.form.controlClicked(ControlId::Command1);
+      first.tick();
+      ASSERT_EQ(first.s.petCount, 1);
+    }
+    if (c.byEscape) {
+      first.form.Form_KeyDown(27, 0);
+    } else {
+      first.form.requestQuit();
+      first.tick();
+    }
+    ASSERT_TRUE(first.form.ended());
+    EXPECT_EQ(first.dir.exists("zpdata.mrdt"), c.writes);
+    EXPECT_TRUE(first.platform.problems().empty());
+
+    Program again;
+    if (c.writes) again.dir.write("zpdata.mrdt", first.dir.read("zpdata.mrdt"));
+    again.load();
+    again.tick(2);
+    EXPECT_EQ(again.platform.controlState(ControlId::Picture2).visible, !c.writes)
+        << "the welcome again";
+  }
+}
+
 TEST(StartUp, QuitRequestSavesThenEndsInAnyState) {
-  for (int ticksBefore : {2, 3, 400}) {  // welcome, splash, running
+  for (int ticksBefore : {3, 400}) {  // splash, running
     Program p;
-    if (ticksBefore == 3) p.dir.write("zpdata.mrdt", DataLines{}.bytes());
+    p.dir.write("zpdata.mrdt", DataLines{}.bytes());
     p.load();
     p.tick(ticksBefore);
     p.s.owaru = 2;  // any other value is ignored

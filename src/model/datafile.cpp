@@ -191,7 +191,21 @@ void DataStore::loadData(State& s) {
   afterLoad(s, r.problem(), bytes);
 }
 
+std::string DataStore::asideName(const char* kind) {
+  LocalTime t = platform_.now();
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", t.year, t.month, t.day, t.hour,
+                t.minute, t.second);
+  const std::string base = std::string(kDataFileName) + "." + kind + "-" + stamp;
+  std::string name = base;
+  auto files = platform_.listFiles();
+  for (int n = 2; std::find(files.begin(), files.end(), name) != files.end(); ++n)
+    name = base + "-" + std::to_string(n);
+  return name;
+}
+
 void DataStore::afterLoad(State& s, bool problems, const std::optional<std::string>& bytes) {
+  known_ = bytes;
   bool changed = sanitizeState(s);
   if (!bytes) {
     // Listed but unreadable: there is nothing to keep aside, so never overwrite it.
@@ -200,15 +214,8 @@ void DataStore::afterLoad(State& s, bool problems, const std::optional<std::stri
     return;
   }
   if ((!problems && !changed) || bytes->empty()) return;
-  LocalTime t = platform_.now();
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%04d%02d%02d-%02d%02d%02d", t.year, t.month, t.day, t.hour,
-                t.minute, t.second);
-  std::string name = std::string(kDataFileName) + ".damaged-" + stamp;
-  auto files = platform_.listFiles();
-  for (int n = 2; std::find(files.begin(), files.end(), name) != files.end(); ++n)
-    name = std::string(kDataFileName) + ".damaged-" + stamp + "-" + std::to_string(n);
-  if (platform_.writeFileAtomic(name, *bytes)) {
+  const std::string name = asideName("damaged");
+  if (platform_.writeCopy(kDataFileName, name, *bytes)) {
     keptAs_ = name;
     platform_.reportProblem("データファイル zpdata.mrdt が壊れていました。元の内容は " + name +
                             " に残してあります。");
@@ -220,17 +227,54 @@ void DataStore::afterLoad(State& s, bool problems, const std::optional<std::stri
   }
 }
 
+void DataStore::tellFailure(const std::string& text) {
+  // Saves come every minute: one notice while they keep failing.
+  if (!saveFailing_) platform_.reportProblem(text);
+  saveFailing_ = true;
+}
+
 bool DataStore::saveData(const State& s) {
   if (savesBlocked_) return false;
-  if (platform_.writeFileAtomic(kDataFileName, formatData(s))) {
+  const std::optional<std::string> current = platform_.readFile(kDataFileName);
+  const auto files = platform_.listFiles();
+  const bool exists =
+      current || std::find(files.begin(), files.end(), kDataFileName) != files.end();
+  if (exists && !current) {
+    // Someone else's file, or ours made unreadable: it cannot be kept aside.
+    tellFailure("データファイル zpdata.mrdt を読めなくなりました。上書きはしません。");
+    return false;
+  }
+  std::string replacedNote;
+  if (current && current != known_) {
+    // Not the file this program last read or wrote: another program put it
+    // there. Its bytes go aside before ours replace it; nothing is merged.
+    const std::string name = asideName("replaced");
+    if (!platform_.writeCopy(kDataFileName, name, *current)) {
+      tellFailure(
+          "データファイル zpdata.mrdt がほかのプログラムに置き換えられていて、その内容を別に"
+          "残せませんでした。上書きはしません。");
+      return false;
+    }
+    known_ = current;
+    keptReplacedAs_ = name;
+    replacedNote =
+        "データファイル zpdata.mrdt がほかのプログラムに置き換えられていました。その内容は " +
+        name + " に残してあります。";
+  }
+  std::string bytes = formatData(s);
+  if (platform_.writeFileAtomic(kDataFileName, bytes)) {
+    known_ = std::move(bytes);
+    wrote_ = true;
     saveFailing_ = false;
+    if (!replacedNote.empty())
+      platform_.reportProblem(replacedNote + "いまのペットは zpdata.mrdt に保存しました。");
     return true;
   }
-  // Saves come every minute: one notice while they keep failing.
-  if (!saveFailing_)
-    platform_.reportProblem(
-        "データファイル zpdata.mrdt に書き込めませんでした。前のファイルはそのままです。");
-  saveFailing_ = true;
+  if (!replacedNote.empty()) platform_.reportProblem(replacedNote);
+  // Only what is so: with no file there, there is no old one to speak of.
+  tellFailure(
+      exists ? "データファイル zpdata.mrdt に書き込めませんでした。前のファイルはそのままです。"
+             : "データファイル zpdata.mrdt に書き込めませんでした。");
   return false;
 }
 

@@ -76,6 +76,11 @@ class Platform {
   // new, whatever happens mid-write (temporary file, flush to disk, rename).
   // Returns false, with the old file untouched, when the write fails.
   virtual bool writeFileAtomic(const std::string& name, std::string_view bytes) = 0;
+  // Writes `bytes`, a copy of the file `original` kept aside, as the new file
+  // `copyName`, open to no more users than `original` is (the copy of a
+  // private file stays private). Returns false when nothing was written.
+  virtual bool writeCopy(const std::string& original, const std::string& copyName,
+                         std::string_view bytes) = 0;
   // A problem the user should be able to find out about (a failed save, a
   // damaged data file kept aside). UTF-8, one line.
   virtual void reportProblem(std::string_view text) = 0;

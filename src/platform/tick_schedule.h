@@ -29,6 +29,16 @@ class TickSchedule {
     quiet_ = std::clamp(double(quiet), 0.0, std::max(0.0, inSecond));
   }
 
+  // The tick due at wakeAt() ran at `now`, on a timer that fires a little
+  // late now and then: the next ones are counted from when it was due, not
+  // from `now`, so lateness never adds up and the rate holds. A tick more
+  // than a period late (the machine was busy) starts afresh from `now`
+  // rather than hurrying through the ticks missed.
+  void ranDue(double now, int quiet, double nextSecond) {
+    const double due = wakeAt();
+    ran(now >= due && now - due < period_ ? due : now, quiet, nextSecond);
+  }
+
   // Runs `tick(dueAt)` for each quiet tick due by `now` that has not run.
   // Returns how many ran.
   template <class Tick>

@@ -85,7 +85,7 @@ void Form2::endNow() {
 }
 
 void Form2::saveAndEnd() {
-  if (holdsUsersPets()) data_.saveData(s_);
+  if (holdsUsersPets() && !nothingToKeep()) data_.saveData(s_);
   endNow();
 }
 
@@ -137,6 +137,7 @@ void Form2::startUp() {
   for (const auto& name : p_.listFiles())
     if (name == kDataFileName) s_.scratch = 1;
   s_.runState = s_.scratch == 1 ? 8 : 1;
+  firstRun_ = s_.scratch != 1;
 }
 
 void Form2::loadBehindSplash() {

@@ -80,6 +80,10 @@ class Form2 {
   void endNow();
   // Saves when memory holds the user's pets, then ends.
   void saveAndEnd();
+  // A first run that has neither its first pet nor a file yet: nothing is
+  // the user's, and a file with no pets would skip the welcome next time,
+  // leaving no way to a first pet where there is no tray.
+  bool nothingToKeep() const { return firstRun_ && s_.petCount == 0 && !data_.wroteFile(); }
   // Pets that evolved since the news was last told, as (slot, species name);
   // told as one message once no pet is mid-evolution.
   void gatherNews(const std::vector<int>& evolving);
@@ -101,6 +105,7 @@ class Form2 {
   Overlay overlay_;
   Panels panels_;
   bool ended_ = false;
+  bool firstRun_ = false;  // no data file was found at start
   std::vector<std::pair<int, std::string>> news_;
   std::vector<int> evolving_;
   std::vector<Rect> monitors_;  // as the window was last placed for

@@ -17,9 +17,16 @@ set -e
 set +e; printf 'frobnicate\n' | "$replay" "$dir" 2>/dev/null; status=$?; set -e
 [ "$status" = 2 ] || fail "unknown command gave status $status"
 
-# First run, quit request: the file is saved, the tool stops reading.
+# First run, quit request on the welcome: the tool stops reading, and nothing
+# is written, so the next start welcomes again.
 out=$(printf 'at 2026-12-10 09:30:00\nticks 3\nquit\nticks 1\ndump\n' | "$replay" "$dir")
 [ -z "$out" ] || fail "dump after the end was run"
+[ -z "$(ls -A "$dir")" ] || fail "a first run ended on the welcome wrote files"
+
+# First run with its first pet (OK on the welcome, OK on the new pet), quit
+# request: the file is saved.
+printf 'at 2026-12-10 09:30:00\nticks 2\nclick Command5\nticks 3\nclick Command1\nticks 1\nquit\nticks 1\n' |
+  "$replay" "$dir"
 [ "$(wc -l < "$dir/zpdata.mrdt")" = 1355 ] || fail "saved file is not 1355 lines"
 head -c 8 "$dir/zpdata.mrdt" | od -c | grep -q 'V   E   R   1   1   0  \\r  \\n' || fail "first line"
 
@@ -30,4 +37,4 @@ read -r line <&"${R[0]}"
 [[ "$line" == *'"runState":10'* && "$line" == *'"ended":false'* ]] || fail "not running: ${line:0:120}"
 printf 'key 27\n' >&"${R[1]}"
 wait "$R_PID" || fail "escape did not exit 0"
-echo "replay e2e: 4 passed, 0 failed"
+echo "replay e2e: 5 passed, 0 failed"

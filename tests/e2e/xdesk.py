@@ -601,14 +601,23 @@ class Suite:
         finally:
             p.stop()
 
+    # The mode a copy of a 0600 file must have.
+    @staticmethod
+    def private_copy(mode):
+        return mode == 0o600
+
     def check_damaged_file_told(self, find_notice, light_share=0.5):
         """A data file with a value out of range is kept aside and the user
-        told: `find_notice(p)` gives the notice window's geometry or None."""
+        told: `find_notice(p)` gives the notice window's geometry or None. The
+        file is the owner's alone, and so is its copy."""
         d = self.workdir([datafile.pet(900, 500, speed=999)])
+        os.chmod(os.path.join(d, datafile.DATA), 0o600)
         p = self.start(d)
         try:
-            self.desk.wait_for(lambda: [f for f in os.listdir(d) if ".damaged-" in f],
-                               "the damaged file kept aside", SPLASH_SECONDS + 6)
+            kept = self.desk.wait_for(lambda: [f for f in os.listdir(d) if ".damaged-" in f],
+                                      "the damaged file kept aside", SPLASH_SECONDS + 6)
+            mode = os.stat(os.path.join(d, kept[0])).st_mode & 0o777
+            check(self.private_copy(mode), f"the copy's mode is {mode:o}")
             g = self.desk.wait_for(lambda: find_notice(p), "a notice of the damaged file", 10)
             self.desk.wait_for(lambda: self.desk.text_window_shown(g, light_share),
                                "the notice's text", 5)

@@ -94,6 +94,11 @@ bool HeadlessPlatform::writeFileAtomic(const std::string& name, std::string_view
   if (writesFail_) return false;
   return posix::writeFileAtomic(dir_, name, bytes);
 }
+bool HeadlessPlatform::writeCopy(const std::string& original, const std::string& copyName,
+                                 std::string_view bytes) {
+  if (writesFail_) return false;
+  return posix::writeCopy(dir_, original, copyName, bytes);
+}
 
 void HeadlessPlatform::setScrollRange(ControlId id, int16_t min, int16_t max) {
   auto& st = ctl(id);

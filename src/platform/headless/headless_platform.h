@@ -77,6 +77,8 @@ class HeadlessPlatform : public Platform {
   std::vector<std::string> listFiles() override;
   std::optional<std::string> readFile(const std::string& name) override;
   bool writeFileAtomic(const std::string& name, std::string_view bytes) override;
+  bool writeCopy(const std::string& original, const std::string& copyName,
+                 std::string_view bytes) override;
   void reportProblem(std::string_view text) override { problems_.emplace_back(text); }
   void announce(std::string_view text) override { announcements_.emplace_back(text); }
   void showControl(ControlId id, bool visible) override { ctl(id).visible = visible; }

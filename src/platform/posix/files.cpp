@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace pet::posix {
@@ -68,9 +70,15 @@ std::vector<std::string> listFiles(const std::string& dir) {
   return names;
 }
 
-std::optional<std::string> readFile(const std::string& dir, const std::string& name) {
-  int fd = ::open(join(dir, name).c_str(), O_RDONLY | O_CLOEXEC);
+std::optional<std::string> readFile(const std::string& dir, const std::string& name, size_t limit) {
+  // Not blocking: a FIFO in the file's place must not stop the program.
+  int fd = ::open(join(dir, name).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_size) > limit) {
+    ::close(fd);
+    return std::nullopt;
+  }
   std::string out;
   char buf[65536];
   for (;;) {
@@ -82,22 +90,26 @@ std::optional<std::string> readFile(const std::string& dir, const std::string& n
     }
     if (n == 0) break;
     out.append(buf, static_cast<size_t>(n));
+    // It may grow while it is read.
+    if (out.size() > limit) {
+      ::close(fd);
+      return std::nullopt;
+    }
   }
   ::close(fd);
   return out;
 }
 
-bool writeFileAtomic(const std::string& dir, const std::string& name, std::string_view bytes) {
-  // Through a link (into a synced folder, say) the file it points to is
-  // replaced, beside itself, and the link stays.
-  const std::string target = followLinks(join(dir, name));
+namespace {
+// `target` (links already followed) replaced by `bytes`, its permissions
+// `mode` when given.
+bool replaceFile(const std::string& target, std::string_view bytes, std::optional<mode_t> mode) {
   const std::string temp = target + ".tmp";
-  struct stat old {};
-  const bool existed = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // A stale temporary file keeps its own permissions through O_TRUNC: start anew.
+  ::unlink(temp.c_str());
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode ? 0600 : 0644);
   if (fd < 0) return false;
-  // The new file keeps the old one's permissions (a private file stays private).
-  if (existed) (void)::fchmod(fd, old.st_mode & 07777);
+  if (mode) (void)::fchmod(fd, *mode & 07777);
   bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
@@ -111,6 +123,25 @@ bool writeFileAtomic(const std::string& dir, const std::string& name, std::strin
     ::close(dfd);
   }
   return true;
+}
+}  // namespace
+
+bool writeFileAtomic(const std::string& dir, const std::string& name, std::string_view bytes) {
+  // Through a link (into a synced folder, say) the file it points to is
+  // replaced, beside itself, and the link stays.
+  const std::string target = followLinks(join(dir, name));
+  // The new file keeps the old one's permissions (a private file stays private).
+  struct stat old {};
+  std::optional<mode_t> mode;
+  if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) mode = old.st_mode;
+  return replaceFile(target, bytes, mode);
+}
+
+bool writeCopy(const std::string& dir, const std::string& original, const std::string& copyName,
+               std::string_view bytes) {
+  struct stat st {};
+  const mode_t mode = ::stat(join(dir, original).c_str(), &st) == 0 ? st.st_mode : 0600;
+  return replaceFile(join(dir, copyName), bytes, mode);
 }
 
 }  // namespace pet::posix

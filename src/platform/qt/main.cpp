@@ -2,7 +2,6 @@
 // instance per data folder, a 16 ms tick that sleeps while nothing changes, a tray icon, and quit
 // requests from signals and the session.
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -27,6 +26,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/data_folder.h"
+#include "platform/posix/files.h"
 #include "platform/qt/autostart.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/ticker.h"
@@ -38,10 +39,17 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* kLockName = ".deskpet.lock";
 constexpr int kTrayCheckTicks = 120;  // about every two seconds
 
 int signalPipe[2] = {-1, -1};
+
+// Qt ends the process with exit() when the connection to the display breaks
+// (the X server ended with the session, or crashed), from the event loop:
+// the pets are saved first. Empty once main() is done with them.
+std::function<void()> saveAtExit;
+void onExit() {
+  if (saveAtExit) saveAtExit();
+}
 
 void onSignal(int) {
   const int saved = errno;
@@ -80,34 +88,9 @@ DataFolder chooseDataFolder(int argc, char** argv) {
   return f;
 }
 
-// Makes the data folder (and its parents) and enters it. Returns what went
-// wrong, or nothing.
-std::optional<std::string> enterDataFolder(const std::string& path) {
-  std::error_code ec;
-  std::filesystem::create_directories(path, ec);
-  if (ec) return ec.message();
-  if (::chdir(path.c_str()) != 0) return std::string(std::strerror(errno));
-  return std::nullopt;
-}
-
 bool wantsHelp(int argc, char** argv) {
   for (int i = 1; i < argc; ++i)
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
-  return false;
-}
-
-// Holds the data folder's lock for the whole run (the kernel lets go
-// when the process ends, however it ends). Returns false if another instance
-// holds it.
-bool lockWorkingDirectory() {
-  const int fd = ::open(kLockName, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    std::fprintf(stderr, "deskpet: cannot create %s (%s); going on without the lock\n", kLockName,
-                 std::strerror(errno));
-    return true;
-  }
-  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
-  ::close(fd);
   return false;
 }
 
@@ -165,6 +148,46 @@ int refuseSecondInstance(int argc, char** argv) {
   return 1;
 }
 
+// The desktop platform, writing only into the data folder: one deleted or
+// moved away while the program runs is made again where it was before the
+// next write, so the pets are saved where the user looks for them.
+class DesktopPlatform final : public pet::qt::QtPlatform {
+ public:
+  // `folder` is null when the data folder could not be made: nothing is written.
+  explicit DesktopPlatform(pet::posix::DataFolder* folder) : folder_(folder) {}
+
+  bool writeFileAtomic(const std::string& name, std::string_view bytes) override {
+    return folderHere() && pet::posix::writeFileAtomic(".", name, bytes);
+  }
+  bool writeCopy(const std::string& original, const std::string& copyName,
+                 std::string_view bytes) override {
+    return folderHere() && pet::posix::writeCopy(".", original, copyName, bytes);
+  }
+
+ private:
+  bool folderHere() {
+    if (!folder_) return false;
+    std::string error;
+    switch (folder_->keep(&error)) {
+      case pet::posix::DataFolder::Check::Same:
+        return true;
+      case pet::posix::DataFolder::Check::Remade:
+        reportProblem("データフォルダ「" + folder_->path() +
+                      "」がなくなっていたので、作り直しました。");
+        return true;
+      case pet::posix::DataFolder::Check::Failed:
+        break;
+    }
+    if (error != told_)
+      reportProblem("データフォルダ「" + folder_->path() + "」がなくなり、作り直せません（" +
+                    error + "）。");
+    told_ = error;
+    return false;
+  }
+  pet::posix::DataFolder* folder_;
+  std::string told_;
+};
+
 struct Stats {
   bool enabled = std::getenv("DESKPET_STATS") != nullptr;
   Clock::time_point start = Clock::now();
@@ -182,9 +205,10 @@ int main(int argc, char** argv) {
   }
   platformDefaults();
   const DataFolder folder = chooseDataFolder(argc, argv);
-  const std::optional<std::string> folderError = enterDataFolder(folder.path);
+  pet::posix::DataFolder dataFolder(folder.path);
+  const std::optional<std::string> folderError = dataFolder.enter();
   // Without its folder the program keeps no lock: it reads and writes nothing.
-  if (!folderError && !lockWorkingDirectory()) return refuseSecondInstance(argc, argv);
+  if (!folderError && !dataFolder.lock()) return refuseSecondInstance(argc, argv);
 
   if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
     struct sigaction sa {};
@@ -199,7 +223,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("deskpet"));
   QApplication::setApplicationDisplayName(QStringLiteral("もこぽん"));
 
-  pet::qt::QtPlatform platform;
+  DesktopPlatform platform(folderError ? nullptr : &dataFolder);
   pet::Form2 form(platform);
   platform.attach(&form);
   platform.setFilesUsable(!folderError);
@@ -264,7 +288,11 @@ int main(int argc, char** argv) {
 
   // The user's choices beside the pets; a damaged file is the defaults.
   platform.setEveryMonitor(
-      pet::parseSettings(platform.readFile(pet::kSettingsFile).value_or("")).everyMonitor);
+      pet::parseSettings((folderError
+                              ? std::nullopt
+                              : pet::posix::readFile(".", pet::kSettingsFile, pet::kSettingsLimit))
+                             .value_or(""))
+          .everyMonitor);
   form.Form_Load();
 
   // A new resolution, another monitor made primary, a monitor plugged in or
@@ -293,8 +321,8 @@ int main(int argc, char** argv) {
   QObject::connect(&app, &QGuiApplication::primaryScreenChanged, &screenSettle,
                    qOverload<>(&QTimer::start));
 
-  // Tray icon, once a tray is there; until then a double-click on a pet
-  // opens the slot list.
+  // Tray icon, once a tray is there; a double-click on a pet opens the slot
+  // list with or without it.
   std::unique_ptr<QSystemTrayIcon> tray;
   QMenu menu;
   QAction* openList = menu.addAction(QStringLiteral("一覧を開く"));
@@ -334,7 +362,10 @@ int main(int argc, char** argv) {
   QAction* atLogin = menu.addAction(QStringLiteral("ログイン時に起動"));
   atLogin->setCheckable(true);
   QObject::connect(atLogin, &QAction::triggered, [&](bool on) {
-    if (!autostart.setEnabled(on))
+    if (on && !autostart.writable())
+      platform.reportProblem("データフォルダ「" + folder.path +
+                             "」は改行などを含むので、ログイン時に起動する設定に書けません。");
+    else if (!autostart.setEnabled(on))
       platform.reportProblem(on ? "ログイン時に起動する設定を書き込めませんでした。"
                                 : "ログイン時に起動する設定を消せませんでした。");
     atLogin->setChecked(autostart.enabled());
@@ -375,7 +406,9 @@ int main(int argc, char** argv) {
                          requestPanel(200);
                      });
     tray->show();
-    platform.setTrayShown(true);
+    // The double-click on a pet stays the way to the slot list (the platform
+    // takes it while no tray is said to be shown): a way that no tray can
+    // take away.
   };
   checkTray();
 
@@ -426,6 +459,18 @@ int main(int argc, char** argv) {
       tray->setToolTip(tooltip(shownCount));
     }
   };
+  saveAtExit = [&] {
+    // Straight to the save: a tick would draw on a display that is gone.
+    if (form.ended() || !form.holdsUsersPets()) return;
+    form.requestQuit();
+    form.Timer1_Timer();
+  };
+  std::atexit(onExit);
+
+  // The rate is the ticker's: counted from its first tick.
+  stats.start = Clock::now();
   ticker.start();
-  return app.exec();
+  const int status = app.exec();
+  saveAtExit = nullptr;
+  return status;
 }

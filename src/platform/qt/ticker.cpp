@@ -57,7 +57,7 @@ void Ticker::fire() {
   tick_();
   ticking_ = false;
   const int quiet = platform_.pointerSettled() ? form_.quietTicks(platform_.petsShown()) : 0;
-  schedule_.ran(now, quiet, now + platform_.secondsToNextSecond());
+  schedule_.ranDue(now, quiet, now + platform_.secondsToNextSecond());
   arm();
 }
 

@@ -1,6 +1,8 @@
 #include "platform/win32/autostart.h"
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <vector>
 
@@ -32,10 +34,32 @@ bool Autostart::enabled() const {
   if (RegGetValueW(HKEY_CURRENT_USER, kRunKey, kValue, RRF_RT_REG_SZ, nullptr, buf.data(),
                    &bytes) != ERROR_SUCCESS)
     return false;
+  // These pets: the same arguments (the data folder) after the program.
+  if (!sameArguments(buf.data(), commandLine_)) return false;
   const std::wstring program = programOf(buf.data());
   const DWORD attributes = GetFileAttributesW(program.c_str());
   return !program.empty() && attributes != INVALID_FILE_ATTRIBUTES &&
          !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Autostart::sameArguments(const std::wstring& a, const std::wstring& b) {
+  auto split = [](const std::wstring& line) {
+    std::vector<std::wstring> args;
+    int n = 0;
+    if (LPWSTR* argv = CommandLineToArgvW(line.c_str(), &n)) {
+      for (int i = 1; i < n; ++i) args.emplace_back(argv[i]);
+      LocalFree(argv);
+    }
+    return args;
+  };
+  const std::vector<std::wstring> x = split(a), y = split(b);
+  if (x.size() != y.size()) return false;
+  // Paths, compared as Windows compares them: letter case aside.
+  for (size_t i = 0; i < x.size(); ++i)
+    if (CompareStringOrdinal(x[i].c_str(), int(x[i].size()), y[i].c_str(), int(y[i].size()),
+                             TRUE) != CSTR_EQUAL)
+      return false;
+  return true;
 }
 
 bool Autostart::setEnabled(bool on) const {

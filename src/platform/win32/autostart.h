@@ -10,13 +10,17 @@ class Autostart {
   // `commandLine`: the program's full path, quoted, and the arguments a
   // start at login should give it.
   explicit Autostart(std::wstring commandLine) : commandLine_(std::move(commandLine)) {}
-  // On when the value is there and the program it starts still exists: a
-  // value left behind by a program since moved or removed is off.
+  // On when the value is there and starts these pets: the same arguments
+  // (the data folder), with a program that still exists. A value left
+  // behind by a program since moved or removed, or one that starts another
+  // folder's pets, is off.
   bool enabled() const;
   // Writes (for this program) or removes the value; false if that failed.
   bool setEnabled(bool on) const;
   // The program a command line starts: its first argument, unquoted.
   static std::wstring programOf(const std::wstring& commandLine);
+  // Whether two command lines give the same arguments after the program.
+  static bool sameArguments(const std::wstring& a, const std::wstring& b);
 
  private:
   std::wstring commandLine_;

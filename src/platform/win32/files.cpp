@@ -1,8 +1,11 @@
 #include "platform/win32/files.h"
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
 
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/win32/text.h"
 
@@ -24,15 +27,21 @@ std::vector<std::string> listFiles() {
   return names;
 }
 
-std::optional<std::string> readFile(const std::string& name) {
+std::optional<std::string> readFile(const std::string& name, size_t limit) {
   HANDLE h = CreateFileW(widen(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+  LARGE_INTEGER size{};
+  if (GetFileType(h) != FILE_TYPE_DISK || !GetFileSizeEx(h, &size) ||
+      uint64_t(size.QuadPart) > limit) {
+    CloseHandle(h);
+    return std::nullopt;
+  }
   std::string out;
   char buf[65536];
   for (;;) {
     DWORD n = 0;
-    if (!ReadFile(h, buf, sizeof buf, &n, nullptr)) {
+    if (!ReadFile(h, buf, sizeof buf, &n, nullptr) || out.size() + n > limit) {
       CloseHandle(h);
       return std::nullopt;
     }
@@ -63,15 +72,36 @@ std::wstring followLinks(const std::wstring& name) {
 
 }  // namespace
 
-bool writeFileAtomic(const std::string& name, std::string_view bytes) {
-  // Through a link (into a synced folder, say) the file it points to is
-  // replaced, beside itself, and the link stays.
-  const std::wstring target = followLinks(widen(name));
+namespace {
+
+// `target` (links already followed) replaced by `bytes`; the new file has the
+// access list of `aclFrom` when given.
+bool replaceFile(const std::wstring& target, std::string_view bytes, const std::wstring* aclFrom) {
   const std::wstring tmp = target + L".tmp";
-  HANDLE h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  HANDLE h = CreateFileW(tmp.c_str(), GENERIC_WRITE | WRITE_DAC, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   bool ok = true;
+  if (aclFrom) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ok = GetNamedSecurityInfoW(aclFrom->c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                               nullptr, &dacl, nullptr, &sd) == ERROR_SUCCESS;
+    if (ok) {
+      SECURITY_DESCRIPTOR_CONTROL control = 0;
+      DWORD revision = 0;
+      GetSecurityDescriptorControl(sd, &control, &revision);
+      // Protected stays protected; otherwise the folder's entries come in
+      // again by inheritance, as they did for the original.
+      const SECURITY_INFORMATION what =
+          DACL_SECURITY_INFORMATION |
+          ((control & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION
+                                         : UNPROTECTED_DACL_SECURITY_INFORMATION);
+      ok = SetSecurityInfo(h, SE_FILE_OBJECT, what, nullptr, nullptr, dacl, nullptr) ==
+           ERROR_SUCCESS;
+      LocalFree(sd);
+    }
+  }
   while (ok && !bytes.empty()) {
     DWORD n = 0;
     const DWORD want = DWORD(std::min<size_t>(bytes.size(), 1u << 20));
@@ -85,6 +115,74 @@ bool writeFileAtomic(const std::string& name, std::string_view bytes) {
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   if (!ok) DeleteFileW(tmp.c_str());
   return ok;
+}
+
+}  // namespace
+
+bool writeFileAtomic(const std::string& name, std::string_view bytes) {
+  // Through a link (into a synced folder, say) the file it points to is
+  // replaced, beside itself, and the link stays.
+  return replaceFile(followLinks(widen(name)), bytes, nullptr);
+}
+
+bool writeCopy(const std::string& original, const std::string& copyName, std::string_view bytes) {
+  const std::wstring from = followLinks(widen(original));
+  return replaceFile(widen(copyName), bytes, &from);
+}
+
+DataFolder::~DataFolder() {
+  if (lock_) CloseHandle(lock_);
+}
+
+std::wstring DataFolder::enter() {
+  for (size_t i = path_.find_first_of(L"\\/", 3); i != std::wstring::npos;
+       i = path_.find_first_of(L"\\/", i + 1))
+    CreateDirectoryW(path_.substr(0, i).c_str(), nullptr);
+  CreateDirectoryW(path_.c_str(), nullptr);
+  if (SetCurrentDirectoryW(path_.c_str())) return {};
+  wchar_t text[512] = L"";
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                 GetLastError(), 0, text, 512, nullptr);
+  std::wstring reason = text;
+  while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' ||
+                             reason.back() == L'.' || reason.back() == L'。'))
+    reason.pop_back();
+  return reason.empty() ? L"?" : reason;
+}
+
+bool DataFolder::lock() {
+  HANDLE h = CreateFileW(L".deskpet.lock", GENERIC_READ | GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return true;
+  OVERLAPPED at{};
+  if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+    CloseHandle(h);
+    return false;
+  }
+  if (lock_) CloseHandle(lock_);
+  lock_ = h;
+  return true;
+}
+
+DataFolder::Check DataFolder::keep(std::wstring* error) {
+  if (!lost_.empty()) {
+    *error = lost_;
+    return Check::Failed;
+  }
+  const DWORD a = GetFileAttributesW(path_.c_str());
+  // Entered again each time: a folder made again elsewhere is a new one.
+  if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) &&
+      SetCurrentDirectoryW(path_.c_str()))
+    return Check::Same;
+  *error = enter();
+  if (!error->empty()) return Check::Failed;
+  if (!lock()) {
+    // Its pets are now another instance's to write, for good.
+    lost_ = *error = L"another deskpet runs there now";
+    return Check::Failed;
+  }
+  return Check::Remade;
 }
 
 }  // namespace pet::win32

@@ -17,6 +17,7 @@
 
 #include "platform/tick_schedule.h"
 #include "platform/win32/autostart.h"
+#include "platform/win32/files.h"
 #include "platform/win32/text.h"
 #include "platform/win32/tick_pacer.h"
 #include "platform/win32/win32_platform.h"
@@ -110,24 +111,6 @@ DataFolder chooseDataFolder() {
   return f;
 }
 
-// Makes the data folder (and its parents) and enters it. Returns what went
-// wrong, or an empty text.
-std::wstring enterDataFolder(const std::wstring& path) {
-  for (size_t i = path.find_first_of(L"\\/", 3); i != std::wstring::npos;
-       i = path.find_first_of(L"\\/", i + 1))
-    CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
-  CreateDirectoryW(path.c_str(), nullptr);
-  if (SetCurrentDirectoryW(path.c_str())) return {};
-  wchar_t text[512] = L"";
-  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                 GetLastError(), 0, text, 512, nullptr);
-  std::wstring reason = text;
-  while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' ||
-                             reason.back() == L'.' || reason.back() == L'。'))
-    reason.pop_back();
-  return reason.empty() ? L"?" : reason;
-}
-
 // Whether a new file can be made in the working directory.
 bool folderWritable() {
   const wchar_t* probe = L".deskpet-write-test";
@@ -167,26 +150,6 @@ struct TickStats {
     writeStderr(line);
   }
 };
-
-// A mutex named after the data folder's full path (case folded, as
-// Windows compares paths), held for the whole run; the system lets go when
-// the process ends, however it ends.
-HANDLE lockWorkingDirectory(bool* alreadyRunning) {
-  wchar_t dir[32768];
-  const DWORD n = GetCurrentDirectoryW(32768, dir);
-  std::wstring path = fullPath(std::wstring(dir, n));
-  CharUpperBuffW(path.data(), DWORD(path.size()));
-  uint64_t hash = 1469598103934665603ull;  // FNV-1a over the UTF-16 units
-  for (wchar_t c : path) {
-    hash ^= uint16_t(c);
-    hash *= 1099511628211ull;
-  }
-  wchar_t name[64];
-  std::swprintf(name, 64, L"Local\\deskpet-%016llx", static_cast<unsigned long long>(hash));
-  HANDLE mutex = CreateMutexW(nullptr, TRUE, name);
-  *alreadyRunning = mutex && GetLastError() == ERROR_ALREADY_EXISTS;
-  return mutex;
-}
 
 int refuseSecondInstance() {
   writeStderr(
@@ -373,16 +336,15 @@ class Tray {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   declareDpiAware();
   const DataFolder folder = chooseDataFolder();
-  const std::wstring folderError = enterDataFolder(folder.path);
+  pet::win32::DataFolder dataFolder(folder.path);
+  const std::wstring folderError = dataFolder.enter();
   // Without its folder the program keeps no lock: it reads and writes nothing.
-  bool alreadyRunning = false;
-  HANDLE lock = folderError.empty() ? lockWorkingDirectory(&alreadyRunning) : nullptr;
-  if (alreadyRunning) return refuseSecondInstance();
+  if (folderError.empty() && !dataFolder.lock()) return refuseSecondInstance();
 
   pet::win32::Win32Platform platform(instance);
   pet::Form2 form(platform);
   platform.attach(&form);
-  platform.setFilesUsable(folderError.empty());
+  platform.setDataFolder(folderError.empty() ? &dataFolder : nullptr);
 
   // Started at login as it was started now: the same program, the same pets.
   std::wstring command = L"\"" + folder.program + L"\"";
@@ -461,7 +423,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   platform.setOnEnd([&] {
     stats.report(form.state().frameRate);
     tray.remove();
-    if (lock) CloseHandle(lock);
   });
 
   platform.setMessageHook([&](UINT m, WPARAM w, LPARAM, LRESULT& result) {
@@ -503,7 +464,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         if (sleeps && !platform.pointerSettled()) platform.cursorPos();
         const int quiet =
             sleeps && platform.pointerSettled() ? form.quietTicks(platform.petsShown()) : 0;
-        schedule.ran(now, quiet, now + platform.secondsToNextSecond());
+        schedule.ranDue(now, quiet, now + platform.secondsToNextSecond());
         arm(now);
         return true;
       }
@@ -537,7 +498,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   // The user's choices beside the pets; a damaged or unreadable file is the defaults.
   platform.setEveryMonitor(
-      pet::parseSettings(platform.readFile(pet::kSettingsFile).value_or("")).everyMonitor);
+      pet::parseSettings((folderError.empty()
+                              ? pet::win32::readFile(pet::kSettingsFile, pet::kSettingsLimit)
+                              : std::nullopt)
+                             .value_or(""))
+          .everyMonitor);
   form.Form_Load();
   tray.add();
   const std::string where = pet::win32::narrow(folder.path);

@@ -507,10 +507,10 @@ LRESULT Win32Platform::onOverlay(HWND h, UINT m, WPARAM w, LPARAM l) {
       const bool left = m == WM_LBUTTONDOWN || m == WM_LBUTTONDBLCLK;
       const bool right = m == WM_RBUTTONDOWN || m == WM_RBUTTONDBLCLK;
       if (form_) form_->Form_MouseDown(left ? 1 : right ? 2 : 4, shiftState(w), x, y);
-      // Only pets take clicks (the rest is see-through); without a working
-      // tray icon a double-click on one is the way to the slot list.
-      if (m == WM_LBUTTONDBLCLK && form_ && !trayWorking_ && !form_->panelRequestsWait())
-        form_->requestPanel(200);
+      // Only pets take clicks (the rest is see-through); a double-click on
+      // one opens the slot list, whatever the tray does: a way to the panels
+      // that no tray can take away.
+      if (m == WM_LBUTTONDBLCLK && form_ && !form_->panelRequestsWait()) form_->requestPanel(200);
       return 0;
     }
     case WM_MOUSEMOVE:
@@ -737,8 +737,18 @@ void Win32Platform::updateActivation() {
 
 void Win32Platform::handFocusBack() {
   KillTimer(window_, kHandBackTimer);
-  if (activatable_ || !focusOwner_) return;
-  if (GetForegroundWindow() == window_ && IsWindow(focusOwner_)) SetForegroundWindow(focusOwner_);
+  if (activatable_) return;
+  if (GetForegroundWindow() == window_) {
+    if (focusOwner_ && IsWindow(focusOwner_)) {
+      SetForegroundWindow(focusOwner_);
+    } else if (underWine()) {
+      // Wine confines the pointer to a foreground window that covers the
+      // screen, as for a game: the overlay would take every click, and the
+      // tray's icon would answer none. With no panel it is nobody's
+      // foreground window.
+      SetForegroundWindow(GetDesktopWindow());
+    }
+  }
   focusOwner_ = nullptr;
 }
 
@@ -1111,15 +1121,39 @@ double Win32Platform::random() {
 }
 
 std::vector<std::string> Win32Platform::listFiles() {
-  if (!filesUsable_) return {};
+  if (!folder_) return {};
   return win32::listFiles();
 }
 std::optional<std::string> Win32Platform::readFile(const std::string& name) {
-  if (!filesUsable_) return std::nullopt;
+  if (!folder_) return std::nullopt;
   return win32::readFile(name);
 }
 bool Win32Platform::writeFileAtomic(const std::string& name, std::string_view bytes) {
-  return filesUsable_ && win32::writeFileAtomic(name, bytes);
+  return folderHere() && win32::writeFileAtomic(name, bytes);
+}
+bool Win32Platform::writeCopy(const std::string& original, const std::string& copyName,
+                              std::string_view bytes) {
+  return folderHere() && win32::writeCopy(original, copyName, bytes);
+}
+
+bool Win32Platform::folderHere() {
+  if (!folder_) return false;
+  std::wstring error;
+  const std::string where = narrow(folder_->path());
+  switch (folder_->keep(&error)) {
+    case DataFolder::Check::Same:
+      return true;
+    case DataFolder::Check::Remade:
+      reportProblem("データフォルダ「" + where + "」がなくなっていたので、作り直しました。");
+      return true;
+    case DataFolder::Check::Failed:
+      break;
+  }
+  if (error != folderTold_)
+    reportProblem("データフォルダ「" + where + "」がなくなり、作り直せません（" + narrow(error) +
+                  "）。");
+  folderTold_ = error;
+  return false;
 }
 
 void Win32Platform::announce(std::string_view t) {

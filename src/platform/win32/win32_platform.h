@@ -13,6 +13,7 @@
 
 #include "platform/drag_follow.h"
 #include "platform/platform.h"
+#include "platform/win32/files.h"
 
 namespace pet {
 class Form2;
@@ -30,8 +31,8 @@ class Win32Platform final : public Platform {
   bool keyPreview() const { return keyPreview_; }
   // Runs just before the process ends (removes the tray icon).
   void setOnEnd(std::function<void()> f) { onEnd_ = std::move(f); }
-  // Whether the tray icon is known to answer clicks; until then a
-  // double-click on a pet opens the slot list.
+  // Whether the tray icon is known to answer clicks; until then problems are
+  // told in a message box, not a balloon.
   void setTrayWorking(bool working) { trayWorking_ = working; }
   bool trayWorking() const { return trayWorking_; }
   // Called with each problem report (besides the debugger's output), to show it.
@@ -53,9 +54,11 @@ class Win32Platform final : public Platform {
   // Looks whether a full-screen program is in front (a game, a video, a
   // slide show); the pets step aside, as when hidden, while one is.
   void checkFullScreen() { hideFor(kForFullScreen, fullScreenInFront()); }
-  // Without a usable data folder no file is read or written at all: the
-  // program never falls back to another folder.
-  void setFilesUsable(bool usable) { filesUsable_ = usable; }
+  // The data folder, entered. Without one (null: it could not be made) no
+  // file is read or written at all: the program never falls back to another
+  // folder. One deleted while the program runs is made again before the
+  // next write, so the pets are saved where the user looks for them.
+  void setDataFolder(DataFolder* folder) { folder_ = folder; }
   // Whether key presses are the program's: only while a panel shows. (Under
   // Wine the overlay can keep the keyboard after its last panel closed.)
   bool acceptsKeys() const { return activatable_; }
@@ -110,6 +113,8 @@ class Win32Platform final : public Platform {
   std::vector<std::string> listFiles() override;
   std::optional<std::string> readFile(const std::string& name) override;
   bool writeFileAtomic(const std::string& name, std::string_view bytes) override;
+  bool writeCopy(const std::string& original, const std::string& copyName,
+                 std::string_view bytes) override;
   void reportProblem(std::string_view text) override;
   void announce(std::string_view text) override;
 
@@ -225,7 +230,9 @@ class Win32Platform final : public Platform {
   bool fullScreenInFront() const;
   bool shownOnce_ = false;
   void syncOverlayShown();
-  bool filesUsable_ = true;
+  DataFolder* folder_ = nullptr;
+  std::wstring folderTold_;  // the last folder problem told
+  bool folderHere();
   const Image* lastOverlay_ = nullptr;  // the core's overlay, what the window shows
   void letGo();
   MessageHook hook_;

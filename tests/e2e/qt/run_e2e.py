@@ -8,7 +8,9 @@ Prints one line per check and, last, "N passed, M failed"."""
 import json
 import re
 import os
+import shutil
 import signal
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -106,20 +108,28 @@ class QtSuite(Suite):
                  self.t_cursor_travel)
         self.run("a still pointer: the program wakes for a few ticks a second, counts 62, the pets walk",
                  self.t_sleeps)
+        self.run("a steady tick: the same rate, at least 61.5, with the pointer still, moving, "
+                 "and a panel open", self.t_steady_rate)
         self.run("right clicks on a pet switch chasing for all pets, a quick pair twice",
                  self.t_right_click)
         for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
             self.run(f"{sig.name} saves and ends", lambda s=sig: self.t_signal(s))
         self.run("Escape on the splash saves and ends at once", self.t_escape_splash)
-        self.run("Escape on the welcome panel saves and ends at once", self.t_escape_welcome)
+        self.run("Escape on the welcome panel ends at once and writes nothing; the next start "
+                 "welcomes again", self.t_escape_welcome)
         self.run("a panel takes the keyboard as it shows and gives it back when it goes",
                  self.t_focus_handed_back)
         self.run("closed by the window manager: saves and ends", self.t_window_manager_close)
+        self.run("the display goes away: saves, then ends", self.t_display_gone)
         self.run("a second instance in the same folder is refused", self.t_second_instance)
         self.run("the pets live in the user's data folder, whatever folder the program starts in",
                  self.t_data_folder)
         self.run("a data folder that cannot be made is told, and nothing is written elsewhere",
                  self.t_data_folder_unusable)
+        self.run("the data folder deleted while the program runs: made again, every pet saved, "
+                 "the message true", self.t_data_folder_deleted)
+        self.run("a settings file that is a link to /dev/zero or a FIFO: the defaults, at once",
+                 self.t_settings_not_a_file)
         self.run("first run: the welcome panel, light green with Mincho text", self.t_welcome)
         self.run("first run: OK on the welcome leads to the new-pet panel", self.t_new_pet_panel)
         self.run("first run: the new pet arrives on the desktop", self.t_first_pet)
@@ -144,8 +154,12 @@ class QtSuite(Suite):
                      "click-through and drag exact", lambda d=dpi, s=scale: self.t_high_dpi(d, s))
         self.run("tray menu: start at login writes and removes the autostart entry",
                  self.t_tray_autostart)
+        self.run("start at login with a data folder of quotes, %, spaces: a valid entry; with a "
+                 "line break: refused and told", self.t_autostart_unusual_folder)
         self.run("pets evolving together: one message from the tray icon", self.t_evolution_news)
         self.run("no tray: a double-click on a pet opens the slot list", self.t_no_tray_dblclick)
+        self.run("tray: the icon opens the slot list again after it closed, three times; a "
+                 "double-click on a pet opens it too", self.t_tray_after_panels)
         self.run("no tray at start: the icon appears when a tray turns up", self.t_tray_later)
         self.run("a damaged data file is kept aside and the user is told",
                  self.t_damaged_file_told)
@@ -286,6 +300,48 @@ class QtSuite(Suite):
         moved = sum((s["posX"], s["posY"]) != (q["posX"], q["posY"]) for s, q in zip(saved, pets))
         check(moved == len(pets), f"only {moved} of {len(pets)} pets walked")
 
+    def measure_rate(self, mode, seconds=8):
+        """Ticks a second of one run (DESKPET_STATS, counted from the first
+        tick) with the pointer still, moving all the time, or the slot list
+        open from the end of the splash on."""
+        self.desk.xdo("mousemove", 5, 1000)
+        # Fifty fast pets: a tick has work to do, as on a busy desktop.
+        d = self.workdir([datafile.pet(100 + 35 * i, 300 + 8 * i, speed=30) for i in range(50)])
+        p = self.program(d, env=dict(self.desk.env, DESKPET_STATS="1"))
+        try:
+            end = time.time() + SPLASH_SECONDS + seconds
+            if mode == "panel":
+                p.window()
+                time.sleep(SPLASH_SECONDS)
+                self.click_icon(p, 1)
+                self.panel_check(p, "slotList", None)
+            i = 0
+            while time.time() < end:
+                if mode == "moving":
+                    i += 1
+                    self.desk.xdo("mousemove", 5 + 13 * (i % 60), 1000 - 7 * (i % 40))
+                time.sleep(0.02)
+            p.signal(signal.SIGTERM)
+            check(p.wait_exit() == 0, f"{mode}: the program did not end on SIGTERM")
+            m = re.search(r"rate ([\d.]+)", p.output())
+            check(m, f"no figures from DESKPET_STATS: {p.output()}")
+            return float(m[1])
+        finally:
+            p.stop()
+
+    def t_steady_rate(self):
+        # Each mode twice, interleaved, so that a slow moment of the machine
+        # does not decide; the medians are compared.
+        modes = ("still", "moving", "panel")
+        rates = {m: [] for m in modes}
+        for _ in range(2):
+            for m in modes:
+                rates[m].append(self.measure_rate(m))
+        medians = {m: statistics.median(r) for m, r in rates.items()}
+        print(f"# ticks a second: {rates}")
+        check(min(medians.values()) >= 61.5, f"too slow: {medians}")
+        check(max(medians.values()) - min(medians.values()) <= 1.0, f"not steady: {medians}")
+
     def t_signal(self, sig):
         d, p = self.started_and_running([datafile.pet(900, 500, speed=3)])
         saved = self.quit_and_read(p, d, sig)
@@ -363,11 +419,45 @@ class QtSuite(Suite):
             self.desk.xdo("key", "Escape")
             rc = p.wait_exit(3)
             check(rc == 0, f"Escape: the program ended with {rc}")
-            path = os.path.join(d, DATA)
-            check(os.path.exists(path), "nothing saved")
-            check(datafile.parse_data(open(path, "rb").read()) == [], "pets saved")
+            check(not os.path.exists(os.path.join(d, DATA)), "a data file with no pets written")
         finally:
             p.stop()
+        # The next start is a first run again: the welcome, then the first pet.
+        p = self.start(d)
+        try:
+            self.desk.wait_for(lambda: self.desk.panel_shown(rect), "the welcome panel again", 5)
+        finally:
+            p.stop()
+
+    def t_display_gone(self):
+        # A display of its own, ended under the running program.
+        r, w = os.pipe()
+        x = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x800x24",
+                              "-nolisten", "tcp"], pass_fds=(w,), stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
+        os.close(w)
+        display = os.read(r, 16).decode().strip()
+        os.close(r)
+        d = self.workdir([datafile.pet(300, 300, speed=5)])
+        path = os.path.join(d, DATA)
+        p = self.program(d, env=dict(self.desk.env, DISPLAY=":" + display))
+        try:
+            clear_of_minute_save(SPLASH_SECONDS + 8)
+            # The first running tick saves; the next save is the one at the end.
+            time.sleep(SPLASH_SECONDS + 1.5)
+            check(p.proc.poll() is None, f"the program ended early: {p.output()}")
+            before = inode(path)
+            x.terminate()
+            x.wait(5)
+            rc = p.wait_exit(5)
+            check(rc is not None, "the program did not end")
+            check(inode(path) != before, f"not saved as the display went: {p.output()!r}")
+            saved = datafile.parse_data(open(path, "rb").read())
+            check(len(saved) == 1, f"saved pets {saved}")
+        finally:
+            p.stop()
+            x.kill()
+            x.wait()
 
     def t_second_instance(self):
         d, first = self.started_and_running([datafile.pet(900, 500, speed=1)])
@@ -709,6 +799,26 @@ class QtSuite(Suite):
         finally:
             self.desk.start_tray()
 
+    def t_tray_after_panels(self):
+        pet = datafile.pet(900, 500, speed=1)
+        d, p = self.started_and_running([pet])
+        try:
+            rect = twips_rect(self.probe["slotList"][0])
+            for n in range(3):
+                self.click_icon(p, 1)
+                self.panel_check(p, "slotList", None)
+                self.desk.click(*child_centre(rect, 3360, 5520, 1095, 375))  # OK
+                self.desk.wait_for(lambda: not self.desk.panel_shown(rect, green=False),
+                                   f"the slot list to close, time {n + 1}", 5)
+                time.sleep(0.3)
+            box = self.shown_near(pet)
+            self.desk.xdo("mousemove", (box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
+            time.sleep(0.1)
+            self.desk.xdo("click", "--repeat", 2, "--delay", 80, 1)
+            self.panel_check(p, "slotList", None)
+        finally:
+            p.stop()
+
     def t_damaged_file_told(self):
         for tray in (False, True):
             self.damaged_file_told(tray)
@@ -757,9 +867,42 @@ class QtSuite(Suite):
             check(first.wait_exit() == 0, "the program did not end on SIGTERM")
         finally:
             first.stop()
-        check(sorted(os.listdir(folder)) == [".deskpet.lock", DATA], f"{os.listdir(folder)}")
+        # Ended on the welcome, before a first pet: the lock, and no data file.
+        check(sorted(os.listdir(folder)) == [".deskpet.lock"], f"{os.listdir(folder)}")
         for d in elsewhere:
             check(os.listdir(d) == [], f"files written where it started: {os.listdir(d)}")
+
+    def t_data_folder_deleted(self):
+        pets = [datafile.pet(600 + 200 * i, 500, speed=1) for i in range(3)]
+        d, p = self.started_and_running(pets)
+        try:
+            shutil.rmtree(d)
+            saved = self.quit_and_read(p, d)
+            check(len(saved) == 3, f"saved pets {saved}")
+            out = p.output()
+            check("作り直しました" in out, f"not told: {out!r}")
+            check("そのまま" not in out, f"a false message: {out!r}")
+            check(sorted(os.listdir(d)) == [".deskpet.lock", DATA], f"files {os.listdir(d)}")
+        finally:
+            p.stop()
+
+    def t_settings_not_a_file(self):
+        for kind in ("/dev/zero", "FIFO"):
+            d = self.workdir([datafile.pet(900, 500, speed=1)])
+            settings = os.path.join(d, "deskpet-settings.ini")
+            if kind == "FIFO":
+                os.mkfifo(settings)
+            else:
+                os.symlink(kind, settings)
+            p = self.program(d)
+            try:
+                p.window()
+                time.sleep(SPLASH_SECONDS)
+                check(p.proc.poll() is None, f"{kind}: the program ended: {p.output()}")
+                saved = self.quit_and_read(p, d)
+                check(len(saved) == 1, f"{kind}: saved pets {saved}")
+            finally:
+                p.stop()
 
     def t_data_folder_unusable(self):
         d = self.workdir()
@@ -778,6 +921,9 @@ class QtSuite(Suite):
                 "the tray's message", 10)
             time.sleep(1)
             check(p.proc.poll() is None, "the program ended")
+            p.signal(signal.SIGTERM)
+            check(p.wait_exit() == 0, "the program did not end on SIGTERM")
+            check("そのまま" not in p.output(), f"a false message: {p.output()!r}")
         finally:
             p.stop()
         check(os.listdir(d) == ["a-file"], f"files written elsewhere: {os.listdir(d)}")
@@ -1019,6 +1165,31 @@ class QtSuite(Suite):
             self.desk.wait_for(lambda: self.binary in open(entry).read(), "the entry repaired", 3)
         finally:
             p.stop()
+
+    def t_autostart_unusual_folder(self):
+        config = tempfile.mkdtemp(dir=self.tmp, prefix="config-")
+        entry = os.path.join(config, "autostart", "deskpet.desktop")
+        for name, writable in (("my \"pets\" 100% $HOME `x` \\", True), ("two\nlines", False)):
+            d = os.path.join(self.workdir(), name)
+            os.makedirs(d)
+            p = self.program(d, env=dict(self.desk.env, XDG_CONFIG_HOME=config))
+            try:
+                p.window()
+                self.desk.wait_for(lambda: self.desk.panel_shown(self.welcome_rect()),
+                                   "the welcome panel", 5)
+                self.menu_choose(p, ["Up", "Up", "Return"])  # ログイン時に起動
+                if writable:
+                    self.desk.wait_for(lambda: os.path.exists(entry), "the autostart entry", 3)
+                    out = subprocess.run(["desktop-file-validate", entry], capture_output=True,
+                                         text=True)
+                    check(out.returncode == 0 and not out.stdout.strip(),
+                          f"validator: {out.stdout}")
+                    os.remove(entry)
+                else:
+                    self.desk.wait_for(lambda: "改行" in p.output(), "the refusal told", 3)
+                    check(not os.path.exists(entry), "an entry written")
+            finally:
+                p.stop()
 
     def t_evolution_news(self):
         # Two pets saved fully grown but still fluff-balls evolve again at once.

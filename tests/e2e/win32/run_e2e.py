@@ -9,6 +9,7 @@ Every process is started here and stopped here, by process id."""
 import os
 import re
 import shutil
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -184,6 +185,14 @@ class WineSuite(PackageChecks, Suite):
     def quit_and_read(self, p, d):
         return super().quit_and_read(p, d, p.close_window, "WM_CLOSE")
 
+    @staticmethod
+    def private_copy(mode):
+        # The copy takes the original's access list. Wine makes that list from
+        # the mode and back, and grants what it allows the user to the group
+        # too (and execution): 0600 comes back as 0770. Other users, the
+        # point of it, get nothing.
+        return mode & 0o007 == 0
+
     def all(self):
         self.run("overlay: full screen, topmost, out of the taskbar, no key colour shown",
                  self.t_window)
@@ -196,6 +205,12 @@ class WineSuite(PackageChecks, Suite):
                  self.t_right_click)
         self.run("Escape saves and ends at once", self.t_escape)
         self.run("a second instance in the same folder is refused", self.t_second_instance)
+        self.run("one lock per folder: the Linux program and this one on one folder, either "
+                 "first; two drive letters to one folder", self.t_one_lock_per_folder)
+        self.run("the data folder deleted while the program runs: made again, every pet saved, "
+                 "the message true", self.t_data_folder_deleted)
+        self.run("a settings file that is a link to /dev/zero or a FIFO: the defaults, at once",
+                 self.t_settings_not_a_file)
         self.run("a full-screen program in front: the pets step aside (clicks reach it) and "
                  "come back when it ends; a maximised window does not count", self.t_full_screen)
         self.run("data folder: a portable copy keeps its pets beside itself, an installed one "
@@ -215,9 +230,15 @@ class WineSuite(PackageChecks, Suite):
                  self.t_wine_tray)
         self.run("tray menu (in Wine's own tray window): hide and show the pets, start at login "
                  "in the registry", self.t_wine_tray_items)
+        self.run("Wine's own tray: the icon opens the slot list again after it closed, three "
+                 "times; a double-click on a pet opens it too", self.t_wine_tray_after_panels)
         self.run("pets evolving together: one balloon from the tray icon (Wine's own tray)",
                  self.t_wine_evolution_news)
+        self.run("start at login: the tick is on only for the pets the value starts",
+                 self.t_autostart_these_pets)
         self.run("about 64 ticks a second", self.t_tick_rate)
+        self.run("DESKPET_SLEEP=1: the same rate with the pointer still, moving, and a panel "
+                 "open", self.t_steady_rate)
         self.run("a linked data file: the file it points to is saved, the link stays",
                  self.t_linked_data_file)
         self.run("history list: the widest line scrolls into view in full (GDI measure)",
@@ -333,7 +354,7 @@ class WineSuite(PackageChecks, Suite):
             check(file_state(path) != before, "the data file was not saved")
             saved = datafile.parse_data(open(path, "rb").read())
             check([(x["posX"], x["posY"]) for x in saved] == [(900, 300)], f"saved {saved}")
-            check(os.listdir(d) == [DATA], f"files {os.listdir(d)}")
+            check(sorted(os.listdir(d)) == [".deskpet.lock", DATA], f"files {os.listdir(d)}")
         finally:
             p.stop()
 
@@ -359,6 +380,88 @@ class WineSuite(PackageChecks, Suite):
             second.stop()
             first.stop()
 
+    def refused(self, second, what):
+        """`second` says another instance runs and ends without touching anything."""
+        try:
+            box = self.desk.wait_for(lambda: second.small_windows(), f"{what}: the message", 15)
+            self.desk.xdo("windowactivate", "--sync", box[0][0])
+            self.desk.xdo("key", "Return")
+            rc = second.wait_exit(10)
+            check(rc is not None and rc != 0 and "already running" in second.output(),
+                  f"{what}: ended with {rc}: {second.output()[-300:]!r}")
+        finally:
+            second.stop()
+
+    def t_one_lock_per_folder(self):
+        linux = os.environ.get("DESKPET_LINUX",
+                               os.path.join(os.path.dirname(os.path.dirname(self.exe)),
+                                            "build-qt", "deskpet"))
+        check(os.access(linux, os.X_OK), f"no Linux program at {linux} (DESKPET_LINUX)")
+        for first_is_linux in (True, False):
+            what = "Linux first" if first_is_linux else "Windows first"
+            d = self.workdir([datafile.pet(900, 300, speed=1)])
+            path = os.path.join(d, DATA)
+            start_linux = lambda: Program(self.desk, [linux, "--data-dir", d], d)  # noqa: E731
+            first = start_linux() if first_is_linux else self.program(d)
+            try:
+                first.window()
+                time.sleep(SPLASH_SECONDS + 1)
+                clear_of_minute_save(30)
+                before = file_state(path)
+                second = self.program(d) if first_is_linux else start_linux()
+                self.refused(second, what)
+                check(file_state(path) == before, f"{what}: the data file was touched")
+                check(first.proc.poll() is None, f"{what}: the first ended")
+            finally:
+                first.stop()
+        # Another drive letter for the same folder: Y: leads where Z: does.
+        d = self.workdir([datafile.pet(900, 300, speed=1)])
+        drive = os.path.join(self.desk.env["WINEPREFIX"], "dosdevices", "y:")
+        os.symlink(os.path.dirname(d), drive)
+        try:
+            first = self.program(d, args=["--data-dir", "Z:" + d.replace("/", "\\")])
+            try:
+                first.window()
+                time.sleep(SPLASH_SECONDS)
+                second = self.program(d, args=["--data-dir", "Y:\\" + os.path.basename(d)])
+                self.refused(second, "two drive letters")
+                check(first.proc.poll() is None, "two drive letters: the first ended")
+            finally:
+                first.stop()
+        finally:
+            os.remove(drive)
+
+    def t_data_folder_deleted(self):
+        pets = [datafile.pet(600 + 200 * i, 300, speed=1) for i in range(3)]
+        d, p = self.started_and_running(pets)
+        try:
+            shutil.rmtree(d)
+            saved = self.quit_and_read(p, d)
+            check(len(saved) == 3, f"saved pets {saved}")
+            out = p.output()
+            check("作り直しました" in out, f"not told: {out!r}")
+            check("そのまま" not in out, f"a false message: {out!r}")
+        finally:
+            p.stop()
+
+    def t_settings_not_a_file(self):
+        for kind in ("/dev/zero", "FIFO"):
+            d = self.workdir([datafile.pet(900, 300, speed=1)])
+            settings = os.path.join(d, "deskpet-settings.ini")
+            if kind == "FIFO":
+                os.mkfifo(settings)
+            else:
+                os.symlink(kind, settings)
+            p = self.program(d)
+            try:
+                p.window()
+                time.sleep(SPLASH_SECONDS)
+                check(p.proc.poll() is None, f"{kind}: the program ended: {p.output()}")
+                saved = self.quit_and_read(p, d)
+                check(len(saved) == 1, f"{kind}: saved pets {saved}")
+            finally:
+                p.stop()
+
     def t_tick_rate(self):
         # Wine's timers are finer than Windows' usual 15.6 ms clock, so the
         # program asks for 15 ms here and the pacing keeps the ticks near 64
@@ -380,6 +483,49 @@ class WineSuite(PackageChecks, Suite):
             check(rate >= 30, f"only {rate:.1f} ticks a second")
         finally:
             p.stop()
+
+    def measure_rate(self, mode, seconds=8):
+        """Ticks a second of one run (DESKPET_STATS) that sleeps as on Windows,
+        with the pointer still, moving all the time over the program's own
+        window, or the slot list open (from Wine's own tray) after the splash."""
+        self.desk.xdo("mousemove", 1000, 700)
+        d = self.workdir([datafile.pet(100 + 35 * i, 300 + 8 * i, speed=30) for i in range(50)])
+        p = self.program(d, env=dict(self.desk.env, DESKPET_SLEEP="1", DESKPET_STATS="1"))
+        try:
+            p.window()
+            end = time.time() + SPLASH_SECONDS + seconds
+            if mode == "panel":
+                time.sleep(SPLASH_SECONDS)
+                self.desk.click(*self.wine_tray())
+                self.desk.wait_for(lambda: self.desk.panel_shown(SLOT_LIST), "the slot list", 5)
+            i = 0
+            while time.time() < end:
+                if mode == "moving":
+                    i += 1
+                    self.desk.xdo("mousemove", 1000 + 13 * (i % 60), 700 - 7 * (i % 40))
+                time.sleep(0.02)
+            self.quit_and_read(p, d)
+            m = re.search(r"([\d.]+) a second \(frameRate", p.output())
+            check(m, f"{mode}: no tick rate told: {p.output()!r}")
+            return float(m[1])
+        finally:
+            p.stop()
+
+    def t_steady_rate(self):
+        # Each mode twice, interleaved; the medians are compared.
+        self.desk.stop_tray()
+        try:
+            modes = ("still", "moving", "panel")
+            rates = {m: [] for m in modes}
+            for _ in range(2):
+                for m in modes:
+                    rates[m].append(self.measure_rate(m))
+        finally:
+            self.desk.start_tray()
+        medians = {m: statistics.median(r) for m, r in rates.items()}
+        print(f"# ticks a second under Wine: {rates}")
+        check(max(medians.values()) - min(medians.values()) <= 1.0, f"not steady: {medians}")
+        check(min(medians.values()) >= 61.5, f"too slow: {medians}")
 
     def t_linked_data_file(self):
         d = self.workdir()
@@ -407,6 +553,13 @@ class WineSuite(PackageChecks, Suite):
                            timeout=60)
         print(f"# {r.stdout.strip()}")
         check(r.returncode == 0, f"the widest line cannot be seen in full: {r.stdout}{r.stderr}")
+
+    def t_autostart_these_pets(self):
+        probe = os.path.join(os.path.dirname(self.exe), "deskpet-autostart-check.exe")
+        r = subprocess.run(["wine", probe], env=self.desk.env, capture_output=True, text=True,
+                           timeout=60)
+        print(f"# {r.stdout.strip()}")
+        check(r.returncode == 0 and "passed" in r.stdout, f"{r.stdout}{r.stderr}")
 
     def japanese_rendered(self, shot, rect):
         """ZPjoho(1), "デスクトップアクセサリー型簡易育成ゲーム": twenty full-width
@@ -479,6 +632,36 @@ class WineSuite(PackageChecks, Suite):
                 self.desk.click(*self.menu_rows(p, icon)[MENU.index("情報を表示")])
                 self.desk.wait_for(lambda: self.desk.panel_shown(WELCOME), "the information panel",
                                    5)
+            finally:
+                p.stop()
+        finally:
+            self.desk.start_tray()
+
+    def t_wine_tray_after_panels(self):
+        # Closing a panel used to leave the overlay in front, and Wine then
+        # confines the pointer to a full-screen window in front: the icon
+        # answered no more clicks.
+        self.desk.stop_tray()
+        try:
+            pet = datafile.pet(900, 300, speed=1)
+            d, p = self.started_and_running([pet])
+            try:
+                icon = self.wine_tray()
+                for n in range(3):
+                    self.desk.click(*icon)
+                    self.desk.wait_for(lambda: self.desk.panel_shown(SLOT_LIST),
+                                       f"the slot list, click {n + 1} on the icon", 5)
+                    self.desk.click(*child_centre(SLOT_LIST, 3360, 5520, 1095, 375))  # OK
+                    self.desk.wait_for(lambda: not self.desk.panel_shown(SLOT_LIST),
+                                       "the slot list to close", 5)
+                    time.sleep(0.5)
+                # With the icon working, a double-click on a pet still opens the list.
+                box = self.shown_near(pet)
+                self.desk.xdo("mousemove", (box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
+                time.sleep(0.1)
+                self.desk.xdo("click", "--repeat", 2, "--delay", 80, 1)
+                self.desk.wait_for(lambda: self.desk.panel_shown(SLOT_LIST),
+                                   "the slot list from a double-click", 5)
             finally:
                 p.stop()
         finally:
@@ -648,12 +831,16 @@ class WineSuite(PackageChecks, Suite):
             if installed:  # what the installer leaves beside the program
                 shutil.copy(self.exe, os.path.join(copy, "uninstall.exe"))
             folder = os.path.join(self.appdata(), "deskpet") if installed else copy
+            # Its pets there are the ones it shows and saves.
+            os.makedirs(folder, exist_ok=True)
+            with open(os.path.join(folder, DATA), "wb") as f:
+                f.write(datafile.format_data([datafile.pet(900, 300, speed=1)]))
             p = WineProgram(self.desk, os.path.join(copy, "deskpet.exe"), elsewhere, args=[])
             try:
                 p.window()
                 time.sleep(SPLASH_SECONDS)
                 saved = self.quit_and_read(p, folder)
-                check(saved == [], f"pets {saved}")
+                check(len(saved) == 1, f"pets {saved}")
             finally:
                 p.stop()
             check(os.listdir(elsewhere) == [], f"written where it started: {os.listdir(elsewhere)}")
