@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,12 +44,25 @@ constexpr int kTrayCheckTicks = 120;  // about every two seconds
 
 int signalPipe[2] = {-1, -1};
 
-// Qt ends the process with exit() when the connection to the display breaks
-// (the X server ended with the session, or crashed), from the event loop:
-// the pets are saved first. Empty once main() is done with them.
+// Qt ends the process when the connection to the display breaks (the X
+// server or the Wayland compositor ended with the session, or crashed), from
+// the event loop: the pets are saved first. On X with exit(), which runs the
+// exit handlers; on Wayland at once, just after it says so in a message,
+// which can come from its event thread and the main thread together: the
+// second waits until the first has saved (and so ended the process).
+// Empty once main() is done with them, and once they are saved.
 std::function<void()> saveAtExit;
+std::recursive_mutex saving;
 void onExit() {
-  if (saveAtExit) saveAtExit();
+  const std::lock_guard<std::recursive_mutex> lock(saving);
+  std::function<void()> save = std::move(saveAtExit);
+  saveAtExit = nullptr;
+  if (save) save();
+}
+QtMessageHandler qtMessages = nullptr;
+void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (qtMessages) qtMessages(type, context, text);
+  if (text.startsWith(QLatin1String("The Wayland connection"))) onExit();
 }
 
 void onSignal(int) {
@@ -466,6 +480,7 @@ int main(int argc, char** argv) {
     form.Timer1_Timer();
   };
   std::atexit(onExit);
+  qtMessages = qInstallMessageHandler(onQtMessage);
 
   // The rate is the ticker's: counted from its first tick.
   stats.start = Clock::now();

@@ -433,6 +433,8 @@ class KWinSuite(qt_e2e.QtSuite):
                  self.t_no_script)
         self.run("KWin at scale 2 on a 3840x2160 screen: pets and panels 2x as large, sharp; "
                  "click-through and drag exact", self.t_high_dpi_kwin)
+        self.run("KWin goes away: the pets are saved, then the program ends",
+                 self.t_compositor_dies)
         # The X11 suite's checks of what does not depend on the session.
         q = qt_e2e.QtSuite
         shared = [
@@ -657,6 +659,26 @@ class KWinSuite(qt_e2e.QtSuite):
                                "the native probe to get the click", 3)
         finally:
             p.stop()
+
+    def t_compositor_dies(self):
+        desk = KWinDesktop(tempfile.mkdtemp(dir=self.tmp, prefix="dies-"))
+        saved, self.desk = self.desk, desk
+        try:
+            pet = datafile.pet(400, 300, speed=5)
+            d, p = self.started_and_running([pet])
+            time.sleep(2)  # the data file read and the pet walking
+            path = os.path.join(d, datafile.DATA)
+            before = os.stat(path).st_ino
+            desk.stop(next(q for q in desk.procs if "kwin_wayland" in str(q.args[0])))
+            rc = p.wait_exit(10)
+            check(rc is not None, "the program did not end")
+            check(os.stat(path).st_ino != before, f"the pets were not saved: {p.output()}")
+            walked = datafile.parse_data(open(path, "rb").read())[0]
+            check((walked["posX"], walked["posY"]) != (pet["posX"], pet["posY"]),
+                  "the saved pet is where it started: not the running program's")
+        finally:
+            self.desk = saved
+            desk.close()
 
     def t_high_dpi_kwin(self):
         desk = HighDpiKWinDesktop(tempfile.mkdtemp(dir=self.tmp, prefix="hidpi-"))
