@@ -436,7 +436,12 @@ class QtSuite(Suite):
                               "-nolisten", "tcp"], pass_fds=(w,), stdout=subprocess.DEVNULL,
                              stderr=subprocess.DEVNULL)
         os.close(w)
-        display = os.read(r, 16).decode().strip()
+        display = b""
+        while not display.endswith(b"\n"):  # the number may come in pieces
+            chunk = os.read(r, 16)
+            check(chunk, "Xvfb did not start")
+            display += chunk
+        display = display.decode().strip()
         os.close(r)
         d = self.workdir([datafile.pet(300, 300, speed=5)])
         path = os.path.join(d, DATA)
