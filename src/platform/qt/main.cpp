@@ -31,6 +31,7 @@
 #include "platform/posix/files.h"
 #include "platform/qt/autostart.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/qt/requests.h"
 #include "platform/qt/ticker.h"
 #include "platform/qt/wayland_overlay.h"
 #include "shell/form2.h"
@@ -41,6 +42,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kTrayCheckTicks = 120;  // about every two seconds
+// How long a second start waits for the running program's answer.
+constexpr int kRequestTimeoutMs = 3000;
 
 int signalPipe[2] = {-1, -1};
 
@@ -145,10 +148,11 @@ void platformDefaults() {
   setenv("QT_NO_GLIB", "1", 0);
 }
 
-int refuseSecondInstance(int argc, char** argv) {
+int refuseSecondInstance(int argc, char** argv, const std::string& why) {
   std::fprintf(stderr,
-               "deskpet: another deskpet is already running with this data folder; this one "
-               "ends without touching its data.\n");
+               "deskpet: another deskpet is already running with this data folder and cannot be "
+               "asked to open its panels (%s); this one ends without touching its data.\n",
+               why.c_str());
   if (!haveDisplay()) return 1;
   QApplication app(argc, argv);
   QMessageBox box(QMessageBox::Information, QStringLiteral("もこぽん"),
@@ -157,7 +161,7 @@ int refuseSecondInstance(int argc, char** argv) {
   // Above the running program's overlay and panels, which stay on top.
   box.setWindowFlag(Qt::WindowStaysOnTopHint);
   // Goes away by itself, so a second start from a script never hangs.
-  QTimer::singleShot(15000, &box, &QMessageBox::accept);
+  QTimer::singleShot(5000, &box, &QMessageBox::accept);
   box.exec();
   return 1;
 }
@@ -213,8 +217,11 @@ struct Stats {
 int main(int argc, char** argv) {
   if (wantsHelp(argc, argv)) {
     std::printf(
-        "usage: deskpet [--data-dir DIR]\n"
-        "Keeps its pets in DIR, by default ${XDG_DATA_HOME:-~/.local/share}/deskpet.\n");
+        "usage: deskpet [--data-dir DIR] [--open-list | --show-info | --quit]\n"
+        "Keeps its pets in DIR, by default ${XDG_DATA_HOME:-~/.local/share}/deskpet.\n"
+        "Started again on the same folder, it asks the running one to open the slot list\n"
+        "(--open-list, the default) or the information panel (--show-info), or to save\n"
+        "and quit (--quit), and ends.\n");
     return 0;
   }
   platformDefaults();
@@ -222,7 +229,22 @@ int main(int argc, char** argv) {
   pet::posix::DataFolder dataFolder(folder.path);
   const std::optional<std::string> folderError = dataFolder.enter();
   // Without its folder the program keeps no lock: it reads and writes nothing.
-  if (!folderError && !dataFolder.lock()) return refuseSecondInstance(argc, argv);
+  // A second start on the folder hands its request to the program running
+  // there (the slot list, the information panel, or save and quit) and ends.
+  if (!folderError && !dataFolder.lock()) {
+    std::string why;
+    {
+      const QCoreApplication asking(argc, argv);
+      if (pet::qt::sendRequest(pet::qt::requestFromArgs(argc, argv), kRequestTimeoutMs, &why))
+        return 0;
+    }
+    return refuseSecondInstance(argc, argv, why);
+  }
+  // Asked to save and quit with none running: nothing to do, and no start.
+  if (pet::qt::asksOnly(argc, argv)) {
+    std::fprintf(stderr, "deskpet: no deskpet runs with this data folder.\n");
+    return 0;
+  }
 
   if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
     struct sigaction sa {};
@@ -390,6 +412,24 @@ int main(int argc, char** argv) {
     ticker.wake();
     form.requestQuit();
   });
+  // Another start of the program on this folder: its request, as from the tray.
+  pet::qt::RequestListener requests([&](pet::qt::Request r) {
+    switch (r) {
+      case pet::qt::Request::OpenList:
+      case pet::qt::Request::ShowInfo:
+        if (!form.panelRequestsWait())
+          requestPanel(r == pet::qt::Request::OpenList ? int16_t(200) : int16_t(100));
+        break;
+      case pet::qt::Request::Quit:
+        requestQuit();
+        break;
+    }
+  });
+  if (!folderError) {
+    std::string why;
+    if (!requests.listen(&why))
+      std::fprintf(stderr, "deskpet: a second start cannot reach this one (%s)\n", why.c_str());
+  }
   int16_t shownCount = -1;
   auto tooltip = [](int16_t count) { return QStringLiteral("もこぽん（%1匹）").arg(count); };
   auto fallbackIcon = [] {

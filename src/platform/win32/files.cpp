@@ -150,6 +150,41 @@ std::wstring DataFolder::enter() {
   return reason.empty() ? L"?" : reason;
 }
 
+namespace {
+// Where the tag sits in the lock file, and its room: clear of the locked first
+// byte, which no other process can read while it is held.
+constexpr DWORD kTagAt = 16, kTagRoom = 64;
+
+void writeTag(HANDLE file, const std::string& tag) {
+  std::string record = tag.substr(0, kTagRoom - 1) + "\n";
+  record.resize(kTagRoom, ' ');
+  OVERLAPPED at{};
+  at.Offset = kTagAt;
+  DWORD written = 0;
+  WriteFile(file, record.data(), DWORD(record.size()), &written, &at);
+}
+}  // namespace
+
+void DataFolder::setTag(const std::string& tag) {
+  tag_ = tag;
+  if (lock_) writeTag(lock_, tag_);
+}
+
+std::string DataFolder::readTag() {
+  HANDLE h = CreateFileW(L".deskpet.lock", GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return {};
+  char record[kTagRoom] = {};
+  OVERLAPPED at{};
+  at.Offset = kTagAt;
+  DWORD read = 0;
+  if (!ReadFile(h, record, kTagRoom, &read, &at)) read = 0;
+  CloseHandle(h);
+  const std::string text(record, read);
+  return text.substr(0, text.find('\n'));
+}
+
 bool DataFolder::lock() {
   HANDLE h = CreateFileW(L".deskpet.lock", GENERIC_READ | GENERIC_WRITE,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -162,6 +197,7 @@ bool DataFolder::lock() {
   }
   if (lock_) CloseHandle(lock_);
   lock_ = h;
+  if (!tag_.empty()) writeTag(lock_, tag_);
   return true;
 }
 

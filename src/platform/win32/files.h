@@ -41,6 +41,11 @@ class DataFolder {
   // folder, meet this one lock. False when another instance holds it; true
   // when the lock file cannot be made.
   bool lock();
+  // Leaves `tag` in the lock file, past the locked byte, for another start of
+  // the program to find this one by (written again with a new lock).
+  void setTag(const std::string& tag);
+  // The tag the program holding the working directory's lock left there.
+  static std::string readTag();
 
   enum class Check { Same, Remade, Failed };
   // Enters the folder again; if it was deleted while the program ran, makes
@@ -50,7 +55,8 @@ class DataFolder {
  private:
   std::wstring path_;
   void* lock_ = nullptr;  // the lock file's handle
-  std::wstring lost_;     // why the folder is another instance's now
+  std::string tag_;
+  std::wstring lost_;  // why the folder is another instance's now
 };
 
 }  // namespace pet::win32

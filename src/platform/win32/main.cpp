@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <functional>
 #include <string>
@@ -30,6 +31,13 @@ constexpr UINT_PTR kTickTimer = 1;
 constexpr UINT kTrayMessage = WM_APP + 1;
 constexpr UINT kNoticeMessage = WM_APP + 2;
 constexpr UINT kPointerMoved = WM_APP + 3;
+// From another start of the program on the same folder: wParam is a Request.
+constexpr UINT kRequestMessage = WM_APP + 4;
+// How long a second start waits for the running program's answer.
+constexpr UINT kRequestTimeoutMs = 3000;
+
+// What a second start asks of the running program.
+enum class Request : WPARAM { OpenList = 0, ShowInfo = 1, Quit = 2 };
 constexpr UINT kTrayId = 1;
 constexpr UINT kDpiChanged = 0x02E0;  // WM_DPICHANGED, from Windows 8.1 on
 constexpr int kWatchTicks =
@@ -80,6 +88,9 @@ struct DataFolder {
   std::wstring path;
   std::wstring program;  // this program's full path
   bool given = false;    // by --data-dir
+  // Asked of the program already running there: --show-info, --quit, or
+  // (by default, as a start from the menu) --open-list.
+  Request request = Request::OpenList;
 };
 
 DataFolder chooseDataFolder() {
@@ -91,8 +102,10 @@ DataFolder chooseDataFolder() {
   if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc)) {
     for (int i = 1; i < argc; ++i) {
       const std::wstring a = argv[i];
-      if (a == L"--data-dir" && i + 1 < argc) f = {argv[++i], f.program, true};
-      if (a.rfind(L"--data-dir=", 0) == 0) f = {a.substr(11), f.program, true};
+      if (a == L"--data-dir" && i + 1 < argc) f = {argv[++i], f.program, true, f.request};
+      if (a.rfind(L"--data-dir=", 0) == 0) f = {a.substr(11), f.program, true, f.request};
+      if (a == L"--show-info") f.request = Request::ShowInfo;
+      if (a == L"--quit") f.request = Request::Quit;
     }
     LocalFree(argv);
   }
@@ -151,13 +164,35 @@ struct TickStats {
   }
 };
 
+// Hands `request` to the program running on the working directory's folder,
+// through its tray window, whose handle it left in the lock file. False when
+// there is none of ours, or it does not answer in time.
+bool sendRequest(Request request) {
+  const std::string tag = pet::win32::DataFolder::readTag();
+  if (tag.rfind("tray=", 0) != 0) return false;
+  HWND window =
+      reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(tag.c_str() + 5, nullptr, 10)));
+  wchar_t name[32] = {};
+  if (!IsWindow(window) || !GetClassNameW(window, name, 32) ||
+      std::wcscmp(name, L"DeskpetTray") != 0)
+    return false;
+  // The panel it opens may take the keyboard, as this start, the user's, may.
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  AllowSetForegroundWindow(pid);
+  DWORD_PTR answer = 0;
+  return SendMessageTimeoutW(window, kRequestMessage, WPARAM(request), 0,
+                             SMTO_ABORTIFHUNG | SMTO_BLOCK, kRequestTimeoutMs, &answer) &&
+         answer == 1;
+}
+
 int refuseSecondInstance() {
   writeStderr(
-      "deskpet: another deskpet is already running with this data folder; this one ends without "
-      "touching its data.\n");
+      "deskpet: another deskpet is already running with this data folder and cannot be asked to "
+      "open its panels; this one ends without touching its data.\n");
   // Goes away by itself, so a second start from a script never hangs: the
   // box's own loop ends on WM_QUIT.
-  SetTimer(nullptr, 0, 15000, [](HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(1); });
+  SetTimer(nullptr, 0, 5000, [](HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(1); });
   MessageBoxW(nullptr, L"もこぽんは既に起動しています。", L"もこぽん",
               MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND | MB_TOPMOST);
   return 1;
@@ -186,6 +221,7 @@ class Tray {
     SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   }
   ~Tray() { remove(); }
+  HWND window() const { return window_; }
 
   void add() {
     NOTIFYICONDATAW nid = data(NIF_MESSAGE | NIF_ICON | NIF_TIP);
@@ -244,6 +280,11 @@ class Tray {
         self->showNotices();
         return 0;
       }
+      if (m == kRequestMessage) {
+        self->wake_();
+        self->onRequest(Request(w));
+        return 1;
+      }
       if (m == self->taskbarCreated_) {  // the shell came back: show the icon again
         self->shown_ = false;
         self->add();
@@ -274,6 +315,11 @@ class Tray {
         MessageBoxW(nullptr, text.c_str(), L"もこぽん", MB_OK | MB_ICONWARNING | MB_SETFOREGROUND);
       }
     }
+  }
+
+  void onRequest(Request request) {
+    if (request == Request::Quit) return quit_();
+    if (!form_.panelRequestsWait()) form_.requestPanel(request == Request::ShowInfo ? 100 : 200);
   }
 
   void onIcon(UINT mouse) {
@@ -339,7 +385,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   pet::win32::DataFolder dataFolder(folder.path);
   const std::wstring folderError = dataFolder.enter();
   // Without its folder the program keeps no lock: it reads and writes nothing.
-  if (folderError.empty() && !dataFolder.lock()) return refuseSecondInstance();
+  // A second start on the folder hands its request to the program running
+  // there (the slot list, the information panel, or save and quit) and ends.
+  if (folderError.empty() && !dataFolder.lock())
+    return sendRequest(folder.request) ? 0 : refuseSecondInstance();
+  // Asked to save and quit with none running: nothing to do, and no start.
+  if (folder.request == Request::Quit) {
+    writeStderr("deskpet: no deskpet runs with this data folder.\n");
+    return 0;
+  }
 
   pet::win32::Win32Platform platform(instance);
   pet::Form2 form(platform);
@@ -418,6 +472,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (sleeps) platform.watchPointer(kPointerMoved);
 
   Tray tray(instance, form, platform, autostart, requestQuit, wake);
+  dataFolder.setTag("tray=" + std::to_string(reinterpret_cast<uintptr_t>(tray.window())));
   platform.setOnProblem([&](std::string_view t) { tray.notice(t); });
   platform.setOnAnnounce([&](std::string_view t) { tray.notice(t, false); });
   platform.setOnEnd([&] {

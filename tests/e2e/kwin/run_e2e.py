@@ -453,6 +453,8 @@ class KWinSuite(qt_e2e.QtSuite):
             ("tray menu opens the information panel", q.t_tray_info),
             ("tray menu saves and quits", q.t_tray_quit),
             ("no tray: a double-click on a pet opens the slot list", q.t_no_tray_dblclick),
+            ("a second start on the same folder opens the first's slot list or information "
+             "panel, or saves and quits it, and ends", q.t_second_instance),
         ]
         for name, check_ in shared:
             self.run(name, lambda c=check_: c(self))

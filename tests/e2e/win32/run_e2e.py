@@ -21,7 +21,8 @@ from datafile import DATA  # noqa: E402
 from packages import PackageChecks  # noqa: E402
 from xdesk import (HEIGHT, TWIPS, WIDTH, Desktop, Program, Suite, around, check,  # noqa: E402
                    SPLASH_SECONDS, child_centre, clear_of_minute_save,
-                   count_white, file_state, key_pixels, main, pet_box, recent_dates, save_shot)
+                   count_white, file_state, inode, key_pixels, main, pet_box, recent_dates,
+                   save_shot)
 
 BENEATH = (100, 600, 500, 300)
 # The tray menu's lines of text, top to bottom.
@@ -204,9 +205,11 @@ class WineSuite(PackageChecks, Suite):
         self.run("right clicks on a pet switch chasing for all pets, a quick pair twice",
                  self.t_right_click)
         self.run("Escape saves and ends at once", self.t_escape)
-        self.run("a second instance in the same folder is refused", self.t_second_instance)
+        self.run("a second start on the same folder opens the first's slot list or information "
+                 "panel, or saves and quits it, and ends", self.t_second_instance)
         self.run("one lock per folder: the Linux program and this one on one folder, either "
-                 "first; two drive letters to one folder", self.t_one_lock_per_folder)
+                 "first; two drive letters to one folder (the second hands its request over)",
+                 self.t_one_lock_per_folder)
         self.run("the data folder deleted while the program runs: made again, every pet saved, "
                  "the message true", self.t_data_folder_deleted)
         self.run("a settings file that is a link to /dev/zero or a FIFO: the defaults, at once",
@@ -361,23 +364,29 @@ class WineSuite(PackageChecks, Suite):
     def t_second_instance(self):
         d, first = self.started_and_running([datafile.pet(900, 300, speed=1)])
         path = os.path.join(d, DATA)
-        clear_of_minute_save(30)
+        clear_of_minute_save(40)
         before = file_state(path)
-        second = self.program(d)
         try:
-            box = self.desk.wait_for(lambda: second.small_windows(), "the message box", 15)
-            check(second.proc.poll() is None, "the second instance ended before saying so")
-            self.desk.wait_for(lambda: self.desk.text_window_shown(box[0][1], 1 / 3),
-                               "the message box's text", 5)
-            self.desk.xdo("windowactivate", "--sync", box[0][0])
-            self.desk.xdo("key", "Return")
-            rc = second.wait_exit(5)
-            check(rc == 1, f"the second instance ended with {rc}")
-            check("already running" in second.output(), f"output: {second.output()!r}")
+            # Started again (as from the Start menu): the first opens its slot
+            # list, or its information panel, and the second ends at once.
+            for args, panel in (([], SLOT_LIST), (["--show-info"], WELCOME)):
+                second = self.program(d, args=["--data-dir", "."] + args)
+                rc = second.wait_exit(10)
+                check(rc == 0, f"the second start {args} ended with {rc}: {second.output()!r}")
+                second.stop()
+                self.desk.wait_for(lambda: self.desk.panel_shown(panel), f"the panel {args}", 5)
+                if panel == SLOT_LIST:
+                    self.desk.click(*child_centre(SLOT_LIST, 3360, 5520, 1095, 375))  # OK
+                    self.desk.wait_for(lambda: not self.desk.panel_shown(SLOT_LIST),
+                                       "the slot list to go", 5)
             check(file_state(path) == before, "the data file was touched")
-            check(first.proc.poll() is None, "the first instance ended")
-        finally:
+            # --quit: the first saves and ends.
+            second = self.program(d, args=["--data-dir", ".", "--quit"])
+            check(second.wait_exit(10) == 0, f"--quit ended with {second.output()!r}")
             second.stop()
+            check(first.wait_exit(10) == 0, "the first did not end on --quit")
+            check(inode(path) != before[1], "the first did not save on --quit")
+        finally:
             first.stop()
 
     def refused(self, second, what):
@@ -423,8 +432,14 @@ class WineSuite(PackageChecks, Suite):
             try:
                 first.window()
                 time.sleep(SPLASH_SECONDS)
+                # The second finds the first by the folder's lock and hands it
+                # its request (the slot list) instead of running beside it.
                 second = self.program(d, args=["--data-dir", "Y:\\" + os.path.basename(d)])
-                self.refused(second, "two drive letters")
+                rc = second.wait_exit(10)
+                second.stop()
+                check(rc == 0, f"two drive letters: the second ended with {rc}")
+                self.desk.wait_for(lambda: self.desk.panel_shown(SLOT_LIST),
+                                   "two drive letters: the first's slot list", 5)
                 check(first.proc.poll() is None, "two drive letters: the first ended")
             finally:
                 first.stop()
