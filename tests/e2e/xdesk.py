@@ -557,7 +557,8 @@ class Suite:
         d = self.workdir(pets)
         p = self.start(d, env)
         time.sleep(SPLASH_SECONDS)
-        check(p.proc.poll() is None, f"the program ended early: {p.output()}")
+        check(p.proc.poll() is None,
+              f"the program ended early, status {p.proc.returncode}: {p.output()}")
         return d, p
 
     def quit_and_read(self, p, d, ask, how):
