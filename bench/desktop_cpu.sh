@@ -24,22 +24,9 @@ build=$(realpath -m "${1:-$root/build-qt}")
 duration=${DURATION:-30}
 compositor=${COMPOSITOR:-xcompmgr}
 overlays=" ${OVERLAYS:-shape argb} "
-if [ ! -x "$build/deskpet" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DDESKPET_QT=ON -DDESKPET_TESTS=OFF \
-    -DDESKPET_BENCH=OFF >/dev/null
-  cmake --build "$build" --target deskpet
-fi
-hz=$(getconf CLK_TCK)
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  [ -n "${KEEP:-}" ] || rm -rf "$work"
-}
-trap cleanup EXIT
 # shellcheck source=bench/desktop_lib.sh
 . "$root/bench/desktop_lib.sh"
+start_bench
 
 rss_kb() { awk '/^VmRSS/ {print $2}' "/proc/$1/status"; }
 

@@ -1,6 +1,25 @@
-# Shared by the desktop benchmarks (sourced): measuring a process, and a
-# private Xvfb 1920x1080 with openbox. Expects $work (a scratch folder) and
-# the array pids (processes to stop at the end).
+# Shared by the desktop benchmarks (sourced): their start, measuring a
+# process, and a private Xvfb 1920x1080 with openbox.
+
+# Builds the Linux program into $build if it is missing; sets hz, a scratch
+# folder $work, and the array pids of processes stopped (last first) when the
+# script ends, when the scratch folder goes too unless KEEP is set.
+start_bench() {
+  if [ ! -x "$build/deskpet" ]; then
+    cmake -S "$root" -B "$build" -G Ninja -DDESKPET_QT=ON -DDESKPET_TESTS=OFF \
+      -DDESKPET_BENCH=OFF >/dev/null
+    cmake --build "$build" --target deskpet
+  fi
+  hz=$(getconf CLK_TCK)
+  work=$(mktemp -d)
+  pids=()
+  trap stop_bench EXIT
+}
+stop_bench() {
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  [ -n "${KEEP:-}" ] || rm -rf "$work"
+}
 
 cpu_ticks() { sed 's/^.*) //' "/proc/$1/stat" | awk '{print $12 + $13}'; }
 # Voluntary context switches of every thread of the process: each is a wait

@@ -17,22 +17,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${1:-$root/build-qt}")
 duration=${DURATION:-30}
-if [ ! -x "$build/deskpet" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DDESKPET_QT=ON -DDESKPET_TESTS=OFF \
-    -DDESKPET_BENCH=OFF >/dev/null
-  cmake --build "$build" --target deskpet
-fi
-hz=$(getconf CLK_TCK)
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  [ -n "${KEEP:-}" ] || rm -rf "$work"
-}
-trap cleanup EXIT
 # shellcheck source=bench/desktop_lib.sh
 . "$root/bench/desktop_lib.sh"
+start_bench
 
 # The session: its own runtime folder and bus; KWin started from a copy (the
 # packaged file's capability is refused in a container).

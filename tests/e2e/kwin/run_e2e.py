@@ -415,7 +415,6 @@ class KWinSuite(qt_e2e.QtSuite):
     def all(self):
         self.run("the overlay covers the output above every window, out of the taskbar and "
                  "the switcher", self.t_overlay)
-        self.run("the pets show at their places, and nothing else does", self.t_pets_shown)
         self.run("a click on a see-through pixel reaches a native window and an X one",
                  self.t_click_through)
         self.run("the pets stay above a window that is activated", self.t_above)
@@ -438,6 +437,7 @@ class KWinSuite(qt_e2e.QtSuite):
         # The X11 suite's checks of what does not depend on the session.
         q = qt_e2e.QtSuite
         shared = [
+            ("pets shown where the data file puts them", q.t_pets_shown),
             ("a still pointer: the program wakes for a few ticks a second, counts 62, the pets "
              "walk", q.t_sleeps),
             ("right clicks on a pet switch chasing for all pets, a quick pair twice",
@@ -478,23 +478,6 @@ class KWinSuite(qt_e2e.QtSuite):
             check(not g["active"], "the overlay has the keyboard with no panel showing")
             check(sum(1 for q in self.desk.screenshot().getdata() if q == KEY) == 0,
                   "key colour visible on the screen")
-        finally:
-            p.stop()
-
-    def t_pets_shown(self):
-        pets = [datafile.pet(400, 300, speed=1), datafile.pet(1300, 400, speed=1),
-                datafile.pet(1000, 800, speed=1, zoom=200)]
-        d, p = self.started_and_running(pets)
-        try:
-            shot = self.desk.screenshot()
-            total = foreign(shot, (0, 0, WIDTH, HEIGHT), BARE)
-            near = 0
-            for pet in pets:
-                z = pet["zoom"] / 100
-                n = foreign(shot, pet_box(pet, int(15 * z)), BARE)
-                check(n >= 150 * z * z, f"pet at {pet['posX']},{pet['posY']}: {n} pixels shown")
-                near += n
-            check(total == near, f"{total - near} pixels shown away from the pets")
         finally:
             p.stop()
 
