@@ -607,6 +607,15 @@ class Suite:
     def private_copy(mode):
         return mode == 0o600
 
+    def check_let_go_at(self, saved_pet, drop, speed):
+        """A saved pet is where the cursor let go of it at `drop`, give or take
+        the steps a pet of `speed` can have walked since."""
+        got = (saved_pet["posX"], saved_pet["posY"])
+        walk = self.desk.walked_since_drop(speed)
+        check(drop[0] - 24 - walk <= got[0] <= drop[0] + walk and
+              drop[1] - 32 - walk <= got[1] <= drop[1] + walk,
+              f"saved place {got}, let go at {drop}, {walk} px of walk allowed")
+
     def check_damaged_file_told(self, find_notice, light_share=0.5):
         """A data file with a value out of range is kept aside and the user
         told: `find_notice(p)` gives the notice window's geometry or None. The

@@ -517,11 +517,7 @@ class KWinSuite(qt_e2e.QtSuite):
         check(self.desk.focused(self.desk.native), "a press on a pet took the keyboard")
         check(self.desk.active()["caption"] == "probe-native", "the probe is no longer active")
         saved = self.quit_and_read(p, d)
-        got = (saved[0]["posX"], saved[0]["posY"])
-        walk = self.desk.walked_since_drop(pet["speed"])
-        check(drop[0] - 24 - walk <= got[0] <= drop[0] + walk and
-              drop[1] - 32 - walk <= got[1] <= drop[1] + walk,
-              f"saved place {got}, let go at {drop}, {walk} px of walk allowed")
+        self.check_let_go_at(saved[0], drop, pet["speed"])
 
     def t_travel(self):
         # The meter adds up what the pointer travels, a thousand pixels a

@@ -252,11 +252,7 @@ class QtSuite(Suite):
         saved = self.quit_and_read(p, d)
         # The pet was held at the point where the cursor let go of it, give or
         # take the steps of its walk since.
-        got = (saved[0]["posX"], saved[0]["posY"])
-        walk = self.desk.walked_since_drop(pet["speed"])
-        check(drop[0] - 24 - walk <= got[0] <= drop[0] + walk and
-              drop[1] - 32 - walk <= got[1] <= drop[1] + walk,
-              f"saved place {got}, let go at {drop}, {walk} px of walk allowed")
+        self.check_let_go_at(saved[0], drop, pet["speed"])
 
     def t_cursor_travel(self):
         # The program asks for the pointer only after the server tells of a
@@ -652,10 +648,7 @@ class QtSuite(Suite):
 
     def check_saved_at(self, p, d, drop):
         saved = self.quit_and_read(p, d)
-        got, walk = (saved[0]["posX"], saved[0]["posY"]), self.desk.walked_since_drop(1)
-        check(drop[0] - 24 - walk <= got[0] <= drop[0] + walk and
-              drop[1] - 32 - walk <= got[1] <= drop[1] + walk,
-              f"saved place {got}, let go at {drop}, {walk} px of walk allowed")
+        self.check_let_go_at(saved[0], drop, 1)
 
     def t_compositor_quits(self):
         pets = [datafile.pet(800, 500, speed=1), datafile.pet(1400, 300, speed=1)]

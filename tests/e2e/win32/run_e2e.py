@@ -317,11 +317,7 @@ class WineSuite(PackageChecks, Suite):
             # The press was on the pet, so where the cursor let go lies in the
             # pet's box (its last moves catch up with the cursor after the
             # ticks), give or take the steps of its walk since.
-            got = (saved[0]["posX"], saved[0]["posY"])
-            walk = self.desk.walked_since_drop(pet["speed"])
-            check(drop[0] - 24 - walk <= got[0] <= drop[0] + walk and
-                  drop[1] - 32 - walk <= got[1] <= drop[1] + walk,
-                  f"saved place {got}, let go at {drop}, {walk} px of walk allowed")
+            self.check_let_go_at(saved[0], drop, pet["speed"])
             return p.output()
         finally:
             p.stop()
