@@ -1,7 +1,14 @@
 #pragma once
 // The Windows platform: one full-screen, borderless, topmost layered window
 // whose colour-key pixels are see-through and let the mouse through, native
-// child controls built from the control table, GDI text.
+// child controls built from the control table, GDI text. Its parts, by file:
+//   overlay_window.cpp  the overlay window, presenting, mouse and keys, the
+//                       pointer, hiding the pets, the icons;
+//   panels.cpp          the panels and their controls, the keyboard, text;
+//   screens.cpp         the play area, monitors, scale, full-screen programs;
+//   win32_platform.cpp  making and unmaking, the clock, random numbers, files,
+//                       problems and news for the user.
+// The tray is tray.h; the program (start, tick, session) is main.cpp.
 #include <windows.h>
 
 #include <array>
