@@ -1123,9 +1123,11 @@ class QtSuite(Suite):
             # A double-click on the pet opens the slot list (no tray here),
             # twice as large as the layout says.
             cx, cy = drop
-            pb = desk.changes(desk.screenshot()).crop(around((cx - 80, cy - 80, cx + 80, cy + 80),
-                                                             0)).getbbox()
-            check(pb is not None, "the dropped pet does not show")
+            # Painted there by the next present; a busy machine may take a moment.
+            pb = desk.wait_for(
+                lambda: desk.changes(desk.screenshot()).crop(
+                    (cx - 80, cy - 80, cx + 80, cy + 80)).getbbox(),
+                "the dropped pet to show", 5)
             desk.xdo("mousemove", cx - 80 + (pb[0] + pb[2]) // 2, cy - 80 + (pb[1] + pb[3]) // 2)
             time.sleep(0.1)
             desk.xdo("click", "--repeat", 2, "--delay", 80, 1)
