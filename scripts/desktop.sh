@@ -89,7 +89,7 @@ To play, connect a VNC viewer to port $vnc_port of this machine, password $passw
 (the server answers connections from this machine only). Here:
   vncviewer localhost::$vnc_port    (Debian's tigervnc-viewer; other viewers: localhost:$vnc_port)
 From another computer, through ssh (then the same viewer command there):
-  ssh -N -L $vnc_port:localhost:$vnc_port $(id -un)@$(hostname)
+  ssh -N -L $vnc_port:localhost:$vnc_port $(id -un)@$(uname -n)
 EOF
 else
   echo "The VNC server did not start; only the screenshots show the pets:" >&2
