@@ -4,14 +4,17 @@
 # window manager and a tray host, xdotool, xwd screenshots read by pixel (PIL),
 # xpenguins for the CPU comparison, wmctrl to make windows full screen, and
 # desktop-file-validate for the autostart entry; Xorg with the dummy driver and
-# xrandr for screens that change. For KDE Plasma's Wayland: Qt's wayland
+# xrandr for screens that change; x11vnc, which makes scripts/run.sh's virtual
+# display playable from a VNC viewer, and python3-cryptography for the DES of
+# the VNC login in its test. For KDE Plasma's Wayland: Qt's wayland
 # platform, the Wayland client library, KWin's protocols and Qt's native
 # interface to build; KWin (headless, with XWayland), a session bus, gdbus and
 # GTK probe windows to test.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libxcb1-dev libxcb-shape0-dev libxcb-xinput-dev
   fonts-ipafont-mincho xvfb openbox trayer xdotool x11-apps x11-utils python3 python3-pil
-  xpenguins xcompmgr wmctrl desktop-file-utils xserver-xorg-video-dummy x11-xserver-utils)
+  xpenguins xcompmgr wmctrl desktop-file-utils xserver-xorg-video-dummy x11-xserver-utils x11vnc
+  python3-cryptography)
 # The Debian package: dpkg-shlibdeps (and file) for its dependencies, and the
 # validator of its metainfo (desktop-file-validate checks its desktop entry).
 packages+=(dpkg-dev file appstream)
