@@ -434,19 +434,21 @@ class QtSuite(Suite):
         # A display of its own, ended under the running program.
         r, w = os.pipe()
         x = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x800x24",
-                              "-nolisten", "tcp"], pass_fds=(w,), stdout=subprocess.DEVNULL,
-                             stderr=subprocess.DEVNULL)
+                              "-noreset", "-s", "0", "-nolisten", "tcp"], pass_fds=(w,),
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(w)
-        display = b""
-        while not display.endswith(b"\n"):  # the number may come in pieces
+        number = b""
+        while not number.endswith(b"\n"):
             chunk = os.read(r, 16)
-            check(chunk, "Xvfb did not start")
-            display += chunk
-        display = display.decode().strip()
+            check(chunk, "the display did not start")
+            number += chunk
         os.close(r)
+        env = dict(self.desk.env, DISPLAY=":" + number.decode().strip())
+        self.desk.wait_for(lambda: subprocess.run(["xdpyinfo"], env=env, capture_output=True)
+                           .returncode == 0, "the display", 5)
         d = self.workdir([datafile.pet(300, 300, speed=5)])
         path = os.path.join(d, DATA)
-        p = self.program(d, env=dict(self.desk.env, DISPLAY=":" + display))
+        p = self.program(d, env=env)
         try:
             clear_of_minute_save(SPLASH_SECONDS + 8)
             # The first running tick saves; the next save is the one at the end.
