@@ -5,10 +5,12 @@ Every process is started here and stopped here, by process id.
 
 xwd -root -silent | xdesk.py OUT.png writes a screenshot as PNG, replaced whole."""
 
+import contextlib
 import os
 import re
 import shutil
 import signal
+import statistics
 import struct
 import subprocess
 import sys
@@ -128,6 +130,15 @@ def clear_of_minute_save(needed):
 def recent_dates(fmt="%Y/%m/%d"):
     """Today's date and the date a minute ago: a check near midnight holds."""
     return {time.strftime(fmt, time.localtime(time.time() - s)) for s in (0, 60)}
+
+
+def evolving_pets():
+    """Three pets, the first and the last saved fully grown but still
+    fluff-balls: they evolve together, at once."""
+    pets = [datafile.pet(500 + 400 * i, 400, speed=1) for i in range(3)]
+    for i in (0, 2):
+        pets[i]["growthStage"] = 5
+    return pets
 
 
 def inode(path):
@@ -606,6 +617,174 @@ class Suite:
     @staticmethod
     def private_copy(mode):
         return mode == 0o600
+
+    # ---- flows both programs run alike; a suite says what differs by its
+    # attributes and slot_list_rect()
+    shots = None           # a folder to keep the README's screenshots in
+    pet_margin = 15        # how far a pet may have walked from its place, at zoom 100
+    tray_corner = None     # a box of the screen the tray changes, or None
+    remade_files = None    # what a data folder made again holds, if checked
+
+    def slot_list_rect(self):
+        raise NotImplementedError
+
+    @contextlib.contextmanager
+    def without_tray(self):
+        self.desk.stop_tray()
+        try:
+            yield
+        finally:
+            self.desk.start_tray()
+
+    def t_pets_shown(self):
+        pets = [datafile.pet(400, 300, speed=1), datafile.pet(1000, 500, speed=1),
+                datafile.pet(1500, 250, speed=1, zoom=200)]
+        d, p = self.started_and_running(pets)
+        try:
+            shot = self.desk.screenshot()
+            check(key_pixels(shot) == 0, "key colour visible on the screen")
+            mask = self.desk.changes(shot)
+            for pet in pets:
+                z = pet["zoom"] / 100
+                box = pet_box(pet, int(self.pet_margin * z))
+                n = count_white(mask, box)
+                check(n >= 150 * z * z, f"pet at {pet['posX']},{pet['posY']}: {n} pixels shown")
+                mask.paste(0, box)
+            if self.tray_corner:
+                mask.paste(0, self.tray_corner)
+            stray = mask.getbbox()
+            check(stray is None, f"something shown away from the pets at {stray}")
+            save_shot(shot, self.shots, "pets-on-desktop.png", (300, 150, 1700, 750))
+        finally:
+            p.stop()
+
+    def t_no_tray_dblclick(self):
+        with self.without_tray():
+            pet = datafile.pet(900, 500, speed=1)
+            d, p = self.started_and_running([pet])
+            try:
+                rect = self.slot_list_rect()
+                check(not self.desk.panel_shown(rect, green=False),
+                      "the slot list shows before the click")
+                box = self.shown_near(pet)
+                self.desk.xdo("mousemove", (box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
+                time.sleep(0.1)
+                self.desk.xdo("click", "--repeat", 2, "--delay", 80, 1)
+                shot = self.desk.wait_for(lambda: self.desk.panel_shown(rect, green=False),
+                                          "the slot list", 5)
+                check(key_pixels(shot) == 0, "key colour visible")
+                save_shot(shot, self.shots, "slot-list-no-tray.png", around(rect))
+            finally:
+                p.stop()
+
+    def t_data_folder_deleted(self):
+        pets = [datafile.pet(600 + 200 * i, 300, speed=1) for i in range(3)]
+        d, p = self.started_and_running(pets)
+        try:
+            shutil.rmtree(d)
+            saved = self.quit_and_read(p, d)
+            check(len(saved) == 3, f"saved pets {saved}")
+            out = p.output()
+            check("作り直しました" in out, f"not told: {out!r}")
+            check("そのまま" not in out, f"a false message: {out!r}")
+            if self.remade_files is not None:
+                check(sorted(os.listdir(d)) == self.remade_files, f"files {os.listdir(d)}")
+        finally:
+            p.stop()
+
+    def t_settings_not_a_file(self):
+        for kind in ("/dev/zero", "FIFO"):
+            d = self.workdir([datafile.pet(900, 300, speed=1)])
+            settings = os.path.join(d, "deskpet-settings.ini")
+            if kind == "FIFO":
+                os.mkfifo(settings)
+            else:
+                os.symlink(kind, settings)
+            p = self.program(d)
+            try:
+                p.window()
+                time.sleep(SPLASH_SECONDS)
+                check(p.proc.poll() is None, f"{kind}: the program ended: {p.output()}")
+                saved = self.quit_and_read(p, d)
+                check(len(saved) == 1, f"{kind}: saved pets {saved}")
+            finally:
+                p.stop()
+
+    # The tick rate, steady whatever the user does.
+    rate_pointer = (5, 1000)  # where the pointer rests, and wiggles from
+    rate_env = {"DESKPET_STATS": "1"}
+
+    def open_slot_list(self, p):
+        """Opens the slot list from the tray, and waits for it."""
+        raise NotImplementedError
+
+    def rate_told(self, p, d):
+        """Ends the program `p` and gives the ticks a second it told."""
+        raise NotImplementedError
+
+    def rate_desktop(self):
+        """The desktop the rate is measured on, as a context."""
+        return contextlib.nullcontext()
+
+    def measure_rate(self, mode, seconds=8):
+        """Ticks a second of one run with the pointer still, moving all the
+        time, or the slot list open from the end of the splash on."""
+        x0, y0 = self.rate_pointer
+        self.desk.xdo("mousemove", x0, y0)
+        # Fifty fast pets: a tick has work to do, as on a busy desktop.
+        d = self.workdir([datafile.pet(100 + 35 * i, 300 + 8 * i, speed=30) for i in range(50)])
+        p = self.program(d, env=dict(self.desk.env, **self.rate_env))
+        try:
+            p.window()
+            end = time.time() + SPLASH_SECONDS + seconds
+            if mode == "panel":
+                time.sleep(SPLASH_SECONDS)
+                self.open_slot_list(p)
+            i = 0
+            while time.time() < end:
+                if mode == "moving":
+                    i += 1
+                    self.desk.xdo("mousemove", x0 + 13 * (i % 60), y0 - 7 * (i % 40))
+                time.sleep(0.02)
+            return self.rate_told(p, d)
+        finally:
+            p.stop()
+
+    def t_steady_rate(self):
+        # Each mode twice, interleaved, so that a slow moment of the machine
+        # does not decide; the medians are compared.
+        modes = ("still", "moving", "panel")
+        rates = {m: [] for m in modes}
+        with self.rate_desktop():
+            for _ in range(2):
+                for m in modes:
+                    rates[m].append(self.measure_rate(m))
+        medians = {m: statistics.median(r) for m, r in rates.items()}
+        print(f"# ticks a second: {rates}")
+        check(min(medians.values()) >= 61.5, f"too slow: {medians}")
+        check(max(medians.values()) - min(medians.values()) <= 1.0, f"not steady: {medians}")
+
+    # Escape on the splash.
+    def give_splash_keyboard(self, p):
+        """Makes sure the splash has the keyboard."""
+
+    def t_escape_splash(self):
+        d = self.workdir([datafile.pet(900, 300, speed=1)])
+        path = os.path.join(d, datafile.DATA)
+        before = file_state(path)
+        p = self.start(d)
+        try:
+            self.give_splash_keyboard(p)
+            self.desk.xdo("key", "Escape")
+            rc = p.wait_exit(5)
+            check(rc == 0, f"Escape: the program ended with {rc}")
+            check(file_state(path) != before, "the data file was not saved")
+            saved = datafile.parse_data(open(path, "rb").read())
+            check([(x["posX"], x["posY"]) for x in saved] == [(900, 300)], f"saved {saved}")
+            check(sorted(os.listdir(d)) == [".deskpet.lock", datafile.DATA],
+                  f"files {os.listdir(d)}")
+        finally:
+            p.stop()
 
     def check_let_go_at(self, saved_pet, drop, speed):
         """A saved pet is where the cursor let go of it at `drop`, give or take

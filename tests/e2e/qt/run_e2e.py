@@ -9,9 +9,7 @@ import fcntl
 import json
 import re
 import os
-import shutil
 import signal
-import statistics
 import struct
 import subprocess
 import sys
@@ -19,9 +17,10 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-import datafile  # noqa: E402
 from datafile import DATA  # noqa: E402
+import datafile  # noqa: E402
 from xdesk import (Desktop, DummyXorgDesktop, Failure, Program, Suite, around,  # noqa: E402
+                   evolving_pets,
                    check,
                    child_centre, clear_of_minute_save,
                    count_white, diff_mask, file_state, inode, key_pixels, main,
@@ -73,6 +72,13 @@ class HighDpiDesktop(QtDesktop):
 # ---------------------------------------------------------------- the suite
 
 class QtSuite(Suite):
+    shots = SHOTS
+    tray_corner = (1920 - 300, 0, 1920, 40)
+    remade_files = [".deskpet.lock", DATA]
+
+    def slot_list_rect(self):
+        return twips_rect(self.probe["slotList"][0])
+
     def __init__(self, build_dir, only):
         build_dir = os.path.abspath(build_dir)
         self.binary = os.path.join(build_dir, "deskpet")
@@ -194,27 +200,6 @@ class QtSuite(Suite):
         finally:
             p.stop()
 
-    def t_pets_shown(self):
-        pets = [datafile.pet(400, 300, speed=1), datafile.pet(1000, 600, speed=1),
-                datafile.pet(1500, 250, speed=1, zoom=200)]
-        d, p = self.started_and_running(pets)
-        try:
-            shot = self.desk.screenshot()
-            check(key_pixels(shot) == 0, "key colour visible on the screen")
-            mask = self.desk.changes(shot)
-            for pet in pets:
-                z = pet["zoom"] / 100
-                n = count_white(mask, pet_box(pet, int(15 * z)))
-                check(n >= 150 * z * z, f"pet at {pet['posX']},{pet['posY']}: {n} pixels shown")
-                mask.paste(0, pet_box(pet, int(15 * z)))
-            # Nothing else on the screen changed but the tray's corner.
-            mask.paste(0, (1920 - 300, 0, 1920, 40))
-            stray = mask.getbbox()
-            check(stray is None, f"something shown away from the pets at {stray}")
-            save_shot(shot, SHOTS, "pets-on-desktop.png", (300, 150, 1700, 750))
-        finally:
-            p.stop()
-
     def t_no_key_while_walking(self):
         pets = [datafile.pet(100 + (i % 10) * 170, 150 + (i // 10) * 170, speed=30)
                 for i in range(50)]
@@ -301,70 +286,25 @@ class QtSuite(Suite):
         moved = sum((s["posX"], s["posY"]) != (q["posX"], q["posY"]) for s, q in zip(saved, pets))
         check(moved == len(pets), f"only {moved} of {len(pets)} pets walked")
 
-    def measure_rate(self, mode, seconds=8):
-        """Ticks a second of one run (DESKPET_STATS, counted from the first
-        tick) with the pointer still, moving all the time, or the slot list
-        open from the end of the splash on."""
-        self.desk.xdo("mousemove", 5, 1000)
-        # Fifty fast pets: a tick has work to do, as on a busy desktop.
-        d = self.workdir([datafile.pet(100 + 35 * i, 300 + 8 * i, speed=30) for i in range(50)])
-        p = self.program(d, env=dict(self.desk.env, DESKPET_STATS="1"))
-        try:
-            end = time.time() + SPLASH_SECONDS + seconds
-            if mode == "panel":
-                p.window()
-                time.sleep(SPLASH_SECONDS)
-                self.click_icon(p, 1)
-                self.panel_check(p, "slotList", None)
-            i = 0
-            while time.time() < end:
-                if mode == "moving":
-                    i += 1
-                    self.desk.xdo("mousemove", 5 + 13 * (i % 60), 1000 - 7 * (i % 40))
-                time.sleep(0.02)
-            p.signal(signal.SIGTERM)
-            check(p.wait_exit() == 0, f"{mode}: the program did not end on SIGTERM")
-            m = re.search(r"rate ([\d.]+)", p.output())
-            check(m, f"no figures from DESKPET_STATS: {p.output()}")
-            return float(m[1])
-        finally:
-            p.stop()
+    def open_slot_list(self, p):
+        self.click_icon(p, 1)
+        self.panel_check(p, "slotList", None)
 
-    def t_steady_rate(self):
-        # Each mode twice, interleaved, so that a slow moment of the machine
-        # does not decide; the medians are compared.
-        modes = ("still", "moving", "panel")
-        rates = {m: [] for m in modes}
-        for _ in range(2):
-            for m in modes:
-                rates[m].append(self.measure_rate(m))
-        medians = {m: statistics.median(r) for m, r in rates.items()}
-        print(f"# ticks a second: {rates}")
-        check(min(medians.values()) >= 61.5, f"too slow: {medians}")
-        check(max(medians.values()) - min(medians.values()) <= 1.0, f"not steady: {medians}")
+    def rate_told(self, p, d):
+        p.signal(signal.SIGTERM)
+        check(p.wait_exit() == 0, "the program did not end on SIGTERM")
+        m = re.search(r"rate ([\d.]+)", p.output())
+        check(m, f"no figures from DESKPET_STATS: {p.output()}")
+        return float(m[1])
+
+    def give_splash_keyboard(self, p):
+        # The splash takes the keyboard as it appears: no click needed.
+        time.sleep(1.0)
 
     def t_signal(self, sig):
         d, p = self.started_and_running([datafile.pet(900, 500, speed=3)])
         saved = self.quit_and_read(p, d, sig)
         check(len(saved) == 1 and saved[0]["growthPeriod"] == 1, f"saved pets {saved}")
-
-    def t_escape_splash(self):
-        d = self.workdir([datafile.pet(900, 500, speed=1)])
-        path = os.path.join(d, DATA)
-        ino = inode(path)
-        p = self.start(d)
-        try:
-            # The splash takes the keyboard as it appears: no click needed.
-            time.sleep(1.0)
-            self.desk.xdo("key", "Escape")
-            rc = p.wait_exit(3)
-            check(rc == 0, f"Escape: the program ended with {rc}")
-            check(inode(path) != ino, "the data file was not saved")
-            saved = datafile.parse_data(open(path, "rb").read())
-            check([(x["posX"], x["posY"]) for x in saved] == [(900, 500)], f"saved {saved}")
-            check(sorted(os.listdir(d)) == [".deskpet.lock", DATA], f"files {os.listdir(d)}")
-        finally:
-            p.stop()
 
     def t_focus_handed_back(self):
         beneath = str(self.desk.beneath)
@@ -810,22 +750,6 @@ class QtSuite(Suite):
         finally:
             p.stop()
 
-    def t_no_tray_dblclick(self):
-        self.desk.stop_tray()
-        try:
-            pet = datafile.pet(900, 500, speed=1)
-            d, p = self.started_and_running([pet])
-            try:
-                box = self.shown_near(pet)
-                self.desk.xdo("mousemove", (box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
-                time.sleep(0.1)
-                self.desk.xdo("click", "--repeat", 2, "--delay", 80, 1)
-                self.panel_check(p, "slotList", "slot-list-no-tray.png")
-            finally:
-                p.stop()
-        finally:
-            self.desk.start_tray()
-
     def t_tray_after_panels(self):
         pet = datafile.pet(900, 500, speed=1)
         d, p = self.started_and_running([pet])
@@ -898,38 +822,6 @@ class QtSuite(Suite):
         check(sorted(os.listdir(folder)) == [".deskpet.lock"], f"{os.listdir(folder)}")
         for d in elsewhere:
             check(os.listdir(d) == [], f"files written where it started: {os.listdir(d)}")
-
-    def t_data_folder_deleted(self):
-        pets = [datafile.pet(600 + 200 * i, 500, speed=1) for i in range(3)]
-        d, p = self.started_and_running(pets)
-        try:
-            shutil.rmtree(d)
-            saved = self.quit_and_read(p, d)
-            check(len(saved) == 3, f"saved pets {saved}")
-            out = p.output()
-            check("作り直しました" in out, f"not told: {out!r}")
-            check("そのまま" not in out, f"a false message: {out!r}")
-            check(sorted(os.listdir(d)) == [".deskpet.lock", DATA], f"files {os.listdir(d)}")
-        finally:
-            p.stop()
-
-    def t_settings_not_a_file(self):
-        for kind in ("/dev/zero", "FIFO"):
-            d = self.workdir([datafile.pet(900, 500, speed=1)])
-            settings = os.path.join(d, "deskpet-settings.ini")
-            if kind == "FIFO":
-                os.mkfifo(settings)
-            else:
-                os.symlink(kind, settings)
-            p = self.program(d)
-            try:
-                p.window()
-                time.sleep(SPLASH_SECONDS)
-                check(p.proc.poll() is None, f"{kind}: the program ended: {p.output()}")
-                saved = self.quit_and_read(p, d)
-                check(len(saved) == 1, f"{kind}: saved pets {saved}")
-            finally:
-                p.stop()
 
     def t_data_folder_unusable(self):
         d = self.workdir()
@@ -1221,11 +1113,7 @@ class QtSuite(Suite):
                 p.stop()
 
     def t_evolution_news(self):
-        # Two pets saved fully grown but still fluff-balls evolve again at once.
-        pets = [datafile.pet(500 + 400 * i, 400, speed=1) for i in range(3)]
-        for i in (0, 2):
-            pets[i]["growthStage"] = 5
-        d, p = self.started_and_running(pets)
+        d, p = self.started_and_running(evolving_pets())
         try:
             icon = self.tray_icon(p)[0]
 

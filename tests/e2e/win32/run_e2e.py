@@ -9,7 +9,6 @@ Every process is started here and stopped here, by process id."""
 import os
 import re
 import shutil
-import statistics
 import subprocess
 import sys
 import tempfile
@@ -20,6 +19,7 @@ import datafile  # noqa: E402
 from datafile import DATA  # noqa: E402
 from packages import PackageChecks  # noqa: E402
 from xdesk import (HEIGHT, TWIPS, WIDTH, Desktop, Program, Suite, around, check,  # noqa: E402
+                   evolving_pets,
                    SPLASH_SECONDS, child_centre, clear_of_minute_save,
                    count_white, file_state, inode, key_pixels, main, pet_box, recent_dates,
                    save_shot)
@@ -171,6 +171,12 @@ class HiDpiProgram(WineProgram):
 # ---------------------------------------------------------------- the checks
 
 class WineSuite(PackageChecks, Suite):
+    shots = SHOTS
+    pet_margin = 40  # the pets walk (slowly) from where the file puts them
+
+    def slot_list_rect(self):
+        return SLOT_LIST
+
     prefix = "deskpet-w32-e2e-"
 
     def __init__(self, exe, only):
@@ -197,14 +203,14 @@ class WineSuite(PackageChecks, Suite):
     def all(self):
         self.run("overlay: full screen, topmost, out of the taskbar, no key colour shown",
                  self.t_window)
-        self.run("pets shown where the data file puts them, nothing elsewhere", self.t_pets)
+        self.run("pets shown where the data file puts them, nothing elsewhere", self.t_pets_shown)
         self.run("a click on a see-through spot reaches the window beneath", self.t_click_through)
         self.run("dragging a pet moves it and WM_CLOSE saves the new place", self.t_drag)
         self.run("DESKPET_SLEEP=1: most ticks slept through and run late, 64 a second, a drag wakes it",
                  self.t_sleeping)
         self.run("right clicks on a pet switch chasing for all pets, a quick pair twice",
                  self.t_right_click)
-        self.run("Escape saves and ends at once", self.t_escape)
+        self.run("Escape saves and ends at once", self.t_escape_splash)
         self.run("a second start on the same folder opens the first's slot list or information "
                  "panel, or saves and quits it, and ends", self.t_second_instance)
         self.run("one lock per folder: the Linux program and this one on one folder, either "
@@ -273,26 +279,6 @@ class WineSuite(PackageChecks, Suite):
         finally:
             p.stop()
 
-    def t_pets(self):
-        pets = [datafile.pet(400, 300, speed=1), datafile.pet(1000, 500, speed=1),
-                datafile.pet(1500, 250, speed=1, zoom=200)]
-        d, p = self.started_and_running(pets)
-        try:
-            shot = self.desk.screenshot()
-            check(key_pixels(shot) == 0, "key colour visible on the screen")
-            mask = self.desk.changes(shot)
-            for pet in pets:
-                z = pet["zoom"] / 100
-                # Pets walk (slowly) from where the file puts them.
-                box = pet_box(pet, int(40 * z))
-                n = count_white(mask, box)
-                check(n >= 150 * z * z, f"pet at {pet['posX']},{pet['posY']}: {n} pixels shown")
-                mask.paste(0, box)
-            stray = mask.getbbox()
-            check(stray is None, f"something shown away from the pets at {stray}")
-        finally:
-            p.stop()
-
     def t_click_through(self):
         d, p = self.started_and_running([datafile.pet(1700, 300, speed=1)])
         try:
@@ -334,28 +320,6 @@ class WineSuite(PackageChecks, Suite):
         print(f"# {rate:.1f} ticks a second, frameRate {frame_rate}, woke for {woke:.1f}")
         check(30 <= rate <= 66 and frame_rate <= 66, f"{rate:.1f} ticks a second")
         check(woke < rate / 2, f"woke for {woke:.1f} ticks a second of {rate:.1f}")
-
-    def t_escape(self):
-        d = self.workdir([datafile.pet(900, 300, speed=1)])
-        path = os.path.join(d, DATA)
-        before = file_state(path)
-        p = self.start(d)
-        try:
-            # The program asks for the keyboard as the splash appears, but
-            # Wine 8 does not pass that on to the window manager: a click on
-            # the splash gives it.
-            self.desk.wait_for(lambda: self.desk.panel_shown(SPLASH, green=False), "the splash", 5)
-            self.desk.click((SPLASH[0] + SPLASH[2]) // 2, (SPLASH[1] + SPLASH[3]) // 2)
-            time.sleep(0.2)
-            self.desk.xdo("key", "Escape")
-            rc = p.wait_exit(5)
-            check(rc == 0, f"Escape: the program ended with {rc}")
-            check(file_state(path) != before, "the data file was not saved")
-            saved = datafile.parse_data(open(path, "rb").read())
-            check([(x["posX"], x["posY"]) for x in saved] == [(900, 300)], f"saved {saved}")
-            check(sorted(os.listdir(d)) == [".deskpet.lock", DATA], f"files {os.listdir(d)}")
-        finally:
-            p.stop()
 
     def t_second_instance(self):
         d, first = self.started_and_running([datafile.pet(900, 300, speed=1)])
@@ -442,37 +406,6 @@ class WineSuite(PackageChecks, Suite):
         finally:
             os.remove(drive)
 
-    def t_data_folder_deleted(self):
-        pets = [datafile.pet(600 + 200 * i, 300, speed=1) for i in range(3)]
-        d, p = self.started_and_running(pets)
-        try:
-            shutil.rmtree(d)
-            saved = self.quit_and_read(p, d)
-            check(len(saved) == 3, f"saved pets {saved}")
-            out = p.output()
-            check("作り直しました" in out, f"not told: {out!r}")
-            check("そのまま" not in out, f"a false message: {out!r}")
-        finally:
-            p.stop()
-
-    def t_settings_not_a_file(self):
-        for kind in ("/dev/zero", "FIFO"):
-            d = self.workdir([datafile.pet(900, 300, speed=1)])
-            settings = os.path.join(d, "deskpet-settings.ini")
-            if kind == "FIFO":
-                os.mkfifo(settings)
-            else:
-                os.symlink(kind, settings)
-            p = self.program(d)
-            try:
-                p.window()
-                time.sleep(SPLASH_SECONDS)
-                check(p.proc.poll() is None, f"{kind}: the program ended: {p.output()}")
-                saved = self.quit_and_read(p, d)
-                check(len(saved) == 1, f"{kind}: saved pets {saved}")
-            finally:
-                p.stop()
-
     def t_tick_rate(self):
         # Wine's timers are finer than Windows' usual 15.6 ms clock, so the
         # program asks for 15 ms here and the pacing keeps the ticks near 64
@@ -495,48 +428,31 @@ class WineSuite(PackageChecks, Suite):
         finally:
             p.stop()
 
-    def measure_rate(self, mode, seconds=8):
-        """Ticks a second of one run (DESKPET_STATS) that sleeps as on Windows,
-        with the pointer still, moving all the time over the program's own
-        window, or the slot list open (from Wine's own tray) after the splash."""
-        self.desk.xdo("mousemove", 1000, 700)
-        d = self.workdir([datafile.pet(100 + 35 * i, 300 + 8 * i, speed=30) for i in range(50)])
-        p = self.program(d, env=dict(self.desk.env, DESKPET_SLEEP="1", DESKPET_STATS="1"))
-        try:
-            p.window()
-            end = time.time() + SPLASH_SECONDS + seconds
-            if mode == "panel":
-                time.sleep(SPLASH_SECONDS)
-                self.desk.click(*self.wine_tray())
-                self.desk.wait_for(lambda: self.desk.panel_shown(SLOT_LIST), "the slot list", 5)
-            i = 0
-            while time.time() < end:
-                if mode == "moving":
-                    i += 1
-                    self.desk.xdo("mousemove", 1000 + 13 * (i % 60), 700 - 7 * (i % 40))
-                time.sleep(0.02)
-            self.quit_and_read(p, d)
-            m = re.search(r"([\d.]+) a second \(frameRate", p.output())
-            check(m, f"{mode}: no tick rate told: {p.output()!r}")
-            return float(m[1])
-        finally:
-            p.stop()
+    # Sleeping as on Windows, the pointer over the program's own window.
+    rate_pointer = (1000, 700)
+    rate_env = {"DESKPET_SLEEP": "1", "DESKPET_STATS": "1"}
 
-    def t_steady_rate(self):
-        # Each mode twice, interleaved; the medians are compared.
-        self.desk.stop_tray()
-        try:
-            modes = ("still", "moving", "panel")
-            rates = {m: [] for m in modes}
-            for _ in range(2):
-                for m in modes:
-                    rates[m].append(self.measure_rate(m))
-        finally:
-            self.desk.start_tray()
-        medians = {m: statistics.median(r) for m, r in rates.items()}
-        print(f"# ticks a second under Wine: {rates}")
-        check(max(medians.values()) - min(medians.values()) <= 1.0, f"not steady: {medians}")
-        check(min(medians.values()) >= 61.5, f"too slow: {medians}")
+    def open_slot_list(self, p):
+        self.desk.click(*self.wine_tray())
+        self.desk.wait_for(lambda: self.desk.panel_shown(SLOT_LIST), "the slot list", 5)
+
+    def rate_told(self, p, d):
+        self.quit_and_read(p, d)
+        m = re.search(r"([\d.]+) a second \(frameRate", p.output())
+        check(m, f"no tick rate told: {p.output()!r}")
+        return float(m[1])
+
+    def rate_desktop(self):
+        # The slot list opens from Wine's own tray window.
+        return self.without_tray()
+
+    def give_splash_keyboard(self, p):
+        # The program asks for the keyboard as the splash appears, but Wine 8
+        # does not pass that on to the window manager: a click on the splash
+        # gives it.
+        self.desk.wait_for(lambda: self.desk.panel_shown(SPLASH, green=False), "the splash", 5)
+        self.desk.click((SPLASH[0] + SPLASH[2]) // 2, (SPLASH[1] + SPLASH[3]) // 2)
+        time.sleep(0.2)
 
     def t_linked_data_file(self):
         d = self.workdir()
@@ -941,11 +857,7 @@ class WineSuite(PackageChecks, Suite):
     def t_wine_evolution_news(self):
         self.desk.stop_tray()
         try:
-            # Two pets saved fully grown but still fluff-balls evolve again at once.
-            pets = [datafile.pet(500 + 400 * i, 400, speed=1) for i in range(3)]
-            for i in (0, 2):
-                pets[i]["growthStage"] = 5
-            d, p = self.started_and_running(pets)
+            d, p = self.started_and_running(evolving_pets())
             try:
                 self.wine_tray()
                 # The balloon is a window of Wine's tray (explorer), not of the program.
@@ -1004,26 +916,6 @@ class WineSuite(PackageChecks, Suite):
     def t_damaged_file_told(self):
         # The tray icon never answers under Wine: the notice is a message box.
         self.check_damaged_file_told(lambda p: (p.small_windows() or [(None, None)])[0][1], 1 / 3)
-
-    def t_no_tray_dblclick(self):
-        self.desk.stop_tray()
-        try:
-            pet = datafile.pet(900, 500, speed=1)
-            d, p = self.started_and_running([pet])
-            try:
-                check(not self.desk.panel_shown(SLOT_LIST), "the slot list shows before the click")
-                box = self.shown_near(pet)
-                self.desk.xdo("mousemove", (box[0] + box[2]) // 2, (box[1] + box[3]) // 2)
-                time.sleep(0.1)
-                self.desk.xdo("click", "--repeat", 2, "--delay", 80, 1)
-                shot = self.desk.wait_for(lambda: self.desk.panel_shown(SLOT_LIST),
-                                          "the slot list", 5)
-                check(key_pixels(shot) == 0, "key colour visible")
-                save_shot(shot, SHOTS, "slot-list-no-tray.png", around(SLOT_LIST))
-            finally:
-                p.stop()
-        finally:
-            self.desk.start_tray()
 
 
 if __name__ == "__main__":
