@@ -211,6 +211,8 @@ class WineSuite(PackageChecks, Suite):
                  "the message true", self.t_data_folder_deleted)
         self.run("a settings file that is a link to /dev/zero or a FIFO: the defaults, at once",
                  self.t_settings_not_a_file)
+        self.run("the data file replaced by another program: its bytes kept aside, ours saved, "
+                 "both named", self.t_data_file_replaced)
         self.run("a full-screen program in front: the pets step aside (clicks reach it) and "
                  "come back when it ends; a maximised window does not count", self.t_full_screen)
         self.run("data folder: a portable copy keeps its pets beside itself, an installed one "
@@ -441,6 +443,25 @@ class WineSuite(PackageChecks, Suite):
             out = p.output()
             check("作り直しました" in out, f"not told: {out!r}")
             check("そのまま" not in out, f"a false message: {out!r}")
+        finally:
+            p.stop()
+
+    def t_data_file_replaced(self):
+        d, p = self.started_and_running([datafile.pet(900, 300, speed=1)])
+        try:
+            # A restored backup with two other pets, put in place as a sync would.
+            theirs = datafile.format_data([datafile.pet(300, 300, speed=2),
+                                           datafile.pet(600, 300, speed=2)])
+            path = os.path.join(d, DATA)
+            with open(path + ".restored", "wb") as f:
+                f.write(theirs)
+            os.rename(path + ".restored", path)
+            saved = self.quit_and_read(p, d)
+            check(len(saved) == 1, f"saved pets {saved}")
+            kept = [f for f in os.listdir(d) if f.startswith(DATA + ".replaced-")]
+            check(len(kept) == 1, f"files {os.listdir(d)}")
+            check(open(os.path.join(d, kept[0]), "rb").read() == theirs, "the other bytes")
+            check(kept[0] in p.output(), f"not told: {p.output()!r}")
         finally:
             p.stop()
 
