@@ -692,6 +692,25 @@ class Suite:
         finally:
             p.stop()
 
+    def t_data_file_replaced(self):
+        d, p = self.started_and_running([datafile.pet(900, 300, speed=1)])
+        try:
+            # A restored backup with two other pets, put in place as a sync would.
+            theirs = datafile.format_data([datafile.pet(300, 300, speed=2),
+                                           datafile.pet(600, 300, speed=2)])
+            path = os.path.join(d, datafile.DATA)
+            with open(path + ".restored", "wb") as f:
+                f.write(theirs)
+            os.rename(path + ".restored", path)
+            saved = self.quit_and_read(p, d)
+            check(len(saved) == 1, f"saved pets {saved}")
+            kept = [f for f in os.listdir(d) if f.startswith(datafile.DATA + ".replaced-")]
+            check(len(kept) == 1, f"files {os.listdir(d)}")
+            check(open(os.path.join(d, kept[0]), "rb").read() == theirs, "the other bytes")
+            check(kept[0] in p.output(), f"not told: {p.output()!r}")
+        finally:
+            p.stop()
+
     def t_settings_not_a_file(self):
         for kind in ("/dev/zero", "FIFO"):
             d = self.workdir([datafile.pet(900, 300, speed=1)])

@@ -141,6 +141,8 @@ class QtSuite(Suite):
                  "the message true", self.t_data_folder_deleted)
         self.run("a settings file that is a link to /dev/zero or a FIFO: the defaults, at once",
                  self.t_settings_not_a_file)
+        self.run("the data file replaced by another program: its bytes kept aside, ours saved, "
+                 "both named", self.t_data_file_replaced)
         self.run("first run: the welcome panel, light green with Mincho text", self.t_welcome)
         self.run("first run: OK on the welcome leads to the new-pet panel", self.t_new_pet_panel)
         self.run("first run: the new pet arrives on the desktop", self.t_first_pet)

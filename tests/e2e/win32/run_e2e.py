@@ -220,6 +220,8 @@ class WineSuite(PackageChecks, Suite):
                  "the message true", self.t_data_folder_deleted)
         self.run("a settings file that is a link to /dev/zero or a FIFO: the defaults, at once",
                  self.t_settings_not_a_file)
+        self.run("the data file replaced by another program: its bytes kept aside, ours saved, "
+                 "both named", self.t_data_file_replaced)
         self.run("a full-screen program in front: the pets step aside (clicks reach it) and "
                  "come back when it ends; a maximised window does not count", self.t_full_screen)
         self.run("data folder: a portable copy keeps its pets beside itself, an installed one "
