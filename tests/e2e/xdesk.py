@@ -628,6 +628,24 @@ class Suite:
     def slot_list_rect(self):
         raise NotImplementedError
 
+    def shared_checks(self):
+        """The flows every program's suite runs alike: (name, check)."""
+        return [
+            ("pets shown where the data file puts them, nothing elsewhere", self.t_pets_shown),
+            ("right clicks on a pet switch chasing for all pets, a quick pair twice",
+             self.t_right_click),
+            ("Escape on the splash saves and ends at once", self.t_escape_splash),
+            ("a steady tick: the same rate, at least 61.5, with the pointer still, moving, "
+             "and a panel open", self.t_steady_rate),
+            ("no tray: a double-click on a pet opens the slot list", self.t_no_tray_dblclick),
+            ("the data folder deleted while the program runs: made again, every pet saved, "
+             "the message true", self.t_data_folder_deleted),
+            ("the data file replaced by another program: its bytes kept aside, ours saved, "
+             "both named", self.t_data_file_replaced),
+            ("a settings file that is a link to /dev/zero or a FIFO: the defaults, at once",
+             self.t_settings_not_a_file),
+        ]
+
     @contextlib.contextmanager
     def without_tray(self):
         self.desk.stop_tray()

@@ -1,7 +1,9 @@
 #pragma once
 // The Linux desktop platform: Qt 6 widgets on X11, or natively in a KDE
 // Plasma Wayland session (or any Qt platform without the shape, e.g.
-// offscreen). Files go to the process's working directory.
+// offscreen). Files are the working directory's, which main() makes the data
+// folder; the program's writes go through its subclass there, which keeps the
+// folder (made again should it be deleted).
 #include <QFont>
 #include <QIcon>
 #include <QRect>

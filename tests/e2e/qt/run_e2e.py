@@ -107,7 +107,8 @@ class QtSuite(Suite):
     def all(self):
         self.run("overlay window: full screen, above, out of taskbar and pager, no focus",
                  self.t_window)
-        self.run("pets shown where the data file puts them", self.t_pets_shown)
+        for name, check_ in self.shared_checks():
+            self.run(name, check_)
         self.run("no key colour shows while 50 pets walk fast", self.t_no_key_while_walking)
         self.run("click on a see-through spot reaches the window beneath", self.t_click_through)
         self.run("dragging a pet moves it, keeps the focus, and a quit request saves the place",
@@ -116,13 +117,8 @@ class QtSuite(Suite):
                  self.t_cursor_travel)
         self.run("a still pointer: the program wakes for a few ticks a second, counts 62, the pets walk",
                  self.t_sleeps)
-        self.run("a steady tick: the same rate, at least 61.5, with the pointer still, moving, "
-                 "and a panel open", self.t_steady_rate)
-        self.run("right clicks on a pet switch chasing for all pets, a quick pair twice",
-                 self.t_right_click)
         for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
             self.run(f"{sig.name} saves and ends", lambda s=sig: self.t_signal(s))
-        self.run("Escape on the splash saves and ends at once", self.t_escape_splash)
         self.run("Escape on the welcome panel ends at once and writes nothing; the next start "
                  "welcomes again", self.t_escape_welcome)
         self.run("a panel takes the keyboard as it shows and gives it back when it goes",
@@ -137,12 +133,6 @@ class QtSuite(Suite):
                  self.t_data_folder)
         self.run("a data folder that cannot be made is told, and nothing is written elsewhere",
                  self.t_data_folder_unusable)
-        self.run("the data folder deleted while the program runs: made again, every pet saved, "
-                 "the message true", self.t_data_folder_deleted)
-        self.run("a settings file that is a link to /dev/zero or a FIFO: the defaults, at once",
-                 self.t_settings_not_a_file)
-        self.run("the data file replaced by another program: its bytes kept aside, ours saved, "
-                 "both named", self.t_data_file_replaced)
         self.run("first run: the welcome panel, light green with Mincho text", self.t_welcome)
         self.run("first run: OK on the welcome leads to the new-pet panel", self.t_new_pet_panel)
         self.run("first run: the new pet arrives on the desktop", self.t_first_pet)
@@ -170,7 +160,6 @@ class QtSuite(Suite):
         self.run("start at login with a data folder of quotes, %, spaces: a valid entry; with a "
                  "line break: refused and told", self.t_autostart_unusual_folder)
         self.run("pets evolving together: one message from the tray icon", self.t_evolution_news)
-        self.run("no tray: a double-click on a pet opens the slot list", self.t_no_tray_dblclick)
         self.run("tray: the icon opens the slot list again after it closed, three times; a "
                  "double-click on a pet opens it too", self.t_tray_after_panels)
         self.run("no tray at start: the icon appears when a tray turns up", self.t_tray_later)

@@ -203,25 +203,17 @@ class WineSuite(PackageChecks, Suite):
     def all(self):
         self.run("overlay: full screen, topmost, out of the taskbar, no key colour shown",
                  self.t_window)
-        self.run("pets shown where the data file puts them, nothing elsewhere", self.t_pets_shown)
+        for name, check_ in self.shared_checks():
+            self.run(name, check_)
         self.run("a click on a see-through spot reaches the window beneath", self.t_click_through)
         self.run("dragging a pet moves it and WM_CLOSE saves the new place", self.t_drag)
         self.run("DESKPET_SLEEP=1: most ticks slept through and run late, 64 a second, a drag wakes it",
                  self.t_sleeping)
-        self.run("right clicks on a pet switch chasing for all pets, a quick pair twice",
-                 self.t_right_click)
-        self.run("Escape saves and ends at once", self.t_escape_splash)
         self.run("a second start on the same folder opens the first's slot list or information "
                  "panel, or saves and quits it, and ends", self.t_second_instance)
         self.run("one lock per folder: the Linux program and this one on one folder, either "
                  "first; two drive letters to one folder (the second hands its request over)",
                  self.t_one_lock_per_folder)
-        self.run("the data folder deleted while the program runs: made again, every pet saved, "
-                 "the message true", self.t_data_folder_deleted)
-        self.run("a settings file that is a link to /dev/zero or a FIFO: the defaults, at once",
-                 self.t_settings_not_a_file)
-        self.run("the data file replaced by another program: its bytes kept aside, ours saved, "
-                 "both named", self.t_data_file_replaced)
         self.run("a full-screen program in front: the pets step aside (clicks reach it) and "
                  "come back when it ends; a maximised window does not count", self.t_full_screen)
         self.run("data folder: a portable copy keeps its pets beside itself, an installed one "
@@ -231,7 +223,6 @@ class WineSuite(PackageChecks, Suite):
                  self.t_first_run)
         # Under Wine 8 with trayer the icon docks but shows no picture and its
         # clicks never come, so the double-click is the way tested here.
-        self.run("no tray: a double-click on a pet opens the slot list", self.t_no_tray_dblclick)
         self.run("a damaged data file is kept aside and the user is told",
                  self.t_damaged_file_told)
         self.run("a panel opened by a double-click leaves the keyboard with the program typed in",
@@ -248,8 +239,6 @@ class WineSuite(PackageChecks, Suite):
         self.run("start at login: the tick is on only for the pets the value starts",
                  self.t_autostart_these_pets)
         self.run("about 64 ticks a second", self.t_tick_rate)
-        self.run("DESKPET_SLEEP=1: the same rate with the pointer still, moving, and a panel "
-                 "open", self.t_steady_rate)
         self.run("a linked data file: the file it points to is saved, the link stays",
                  self.t_linked_data_file)
         self.run("history list: the widest line scrolls into view in full (GDI measure)",
