@@ -77,7 +77,9 @@ class DebSuite(Suite):
 
     def program(self, workdir):
         # As a menu starts it: the desktop entry's command, found on PATH.
-        entry = dict(line.split("=", 1) for line in open(DESKTOP_FILE, encoding="utf-8")
+        # The main group's command, not one of the actions'.
+        text = open(DESKTOP_FILE, encoding="utf-8").read().split("\n[Desktop Action")[0]
+        entry = dict(line.split("=", 1) for line in text.splitlines()
                      if "=" in line and not line.startswith("#"))
         argv = shlex.split(entry["Exec"].strip())
         found = shutil.which(argv[0], path=self.desk.env.get("PATH"))
