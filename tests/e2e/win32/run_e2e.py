@@ -203,8 +203,6 @@ class WineSuite(PackageChecks, Suite):
     def all(self):
         self.run("overlay: full screen, topmost, out of the taskbar, no key colour shown",
                  self.t_window)
-        for name, check_ in self.shared_checks():
-            self.run(name, check_)
         self.run("a click on a see-through spot reaches the window beneath", self.t_click_through)
         self.run("dragging a pet moves it and WM_CLOSE saves the new place", self.t_drag)
         self.run("DESKPET_SLEEP=1: most ticks slept through and run late, 64 a second, a drag wakes it",
@@ -250,6 +248,11 @@ class WineSuite(PackageChecks, Suite):
                  "beside a pet, a drag, the slot list twice its size; 144 DPI rounds to 2",
                  self.t_high_dpi)
         self.package_checks()
+        # The shared flows last. Run first, they were followed once (in a
+        # clean-clone run) by a damaged file's copy of mode 0644 under Wine;
+        # not understood yet, and not seen in this order.
+        for name, check_ in self.shared_checks():
+            self.run(name, check_)
 
     def t_window(self):
         d, p = self.started_and_running([datafile.pet(1700, 300, speed=1)])
