@@ -660,17 +660,12 @@ void QtPlatform::applyShape() {
     noPets_.reset(mask_.width(), mask_.height());
   std::vector<BandRect> rects = (hiddenFor_ ? noPets_ : mask_).bands(visiblePanels());
   if (shapeSent_ && rects == sentShape_) return;
+  const ShapeKind kind = window_->translucent() ? ShapeKind::Input : ShapeKind::Bounding;
   if (wayland_) {
     // The input region is in the window's own pixels, which are the core's.
-    WaylandOverlay::setInputRegion(window_, rects);
     counters_.shapeRects += long(rects.size());
-    ++counters_.shapes;
-    sentShape_ = std::move(rects);
-    shapeSent_ = true;
-    return;
-  }
-  const ShapeKind kind = window_->translucent() ? ShapeKind::Input : ShapeKind::Bounding;
-  if (choice_ == OverlayChoice::ShapeDiff && shapeSent_ && kind == ShapeKind::Bounding) {
+    WaylandOverlay::setInputRegion(window_, rects);
+  } else if (choice_ == OverlayChoice::ShapeDiff && shapeSent_ && kind == ShapeKind::Bounding) {
     BandDiff diff = diffBands(sentShape_, rects);
     counters_.shapeRects += long(diff.added.size() + diff.removed.size());
     if (scale_ != 1) diff = {scaled(diff.added), scaled(diff.removed)};
@@ -736,7 +731,6 @@ void QtPlatform::handFocusBack() {
 void QtPlatform::takeFocus() {
   if (wayland_) {
     if (kwin_) kwin_->activateOverlay();
-    window_->activateWindow();
     return;
   }
   const unsigned int owner = activeWindow();
